@@ -1,0 +1,19 @@
+#pragma once
+
+#include "state/LampState.h"
+
+namespace nuvora {
+
+// What a programming run needs of its front end: the busy state, the progress bar and the
+// activity lamps. The window implements it with widgets, nuvora-cli with a terminal line.
+class RunView {
+public:
+    virtual ~RunView() = default;
+    virtual void DisableCommands() = 0;
+    virtual void EnableCommands() = 0;
+    virtual void setProgressMax(double max) = 0;
+    virtual void setProgressValue(double value) = 0;
+    virtual void SetLamp(LampState state) = 0;
+};
+
+} // namespace nuvora
