@@ -1,0 +1,187 @@
+#include "Version.h"
+#include "app/AboutBox.h"
+#include "app/Shutdown.h"
+#include "app/Startup.h"
+#include "RecordingPrompter.h"
+#include "TestFiles.h"
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace nuvora;
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+private slots:
+    void centring_data()
+    {
+        QTest::addColumn<double>("screen");
+        QTest::addColumn<double>("window");
+        QTest::addColumn<int>("offset");
+        QTest::newRow("even difference") << 1000.0 << 400.0 << 300;
+        QTest::newRow("odd difference, remainder dropped") << 1003.0 << 0.0 << 501;
+        QTest::newRow("3 gives 1") << 3.0 << 0.0 << 1;
+        QTest::newRow("-3 gives -1, towards zero") << 0.0 << 3.0 << -1;
+        QTest::newRow("2.5 rounds to even 2") << 2.5 << 0.0 << 1;
+        QTest::newRow("3.5 rounds to even 4") << 3.5 << 0.0 << 2;
+        QTest::newRow("-2.5 rounds to even -2") << 0.0 << 2.5 << -1;
+        QTest::newRow("-3.5 rounds to -4") << 0.0 << 3.5 << -2;
+        QTest::newRow("2.6 rounds up") << 2.6 << 0.0 << 1;
+        QTest::newRow("equal sizes") << 4935.0 << 4935.0 << 0;
+        QTest::newRow("window larger than screen") << 9600.0 << 12001.0 << -1200;
+        QTest::newRow("twips of a 1920 screen") << 28800.0 << 5055.0 << 11872;
+    }
+    void centring()
+    {
+        QFETCH(double, screen);
+        QFETCH(double, window);
+        QFETCH(int, offset);
+        QCOMPARE(centredOffset(screen, window), offset);
+    }
+
+    void versionText_data()
+    {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("this build") << 1 << 0 << 10 << "Rev. 1.0.Beta10";
+        QTest::newRow("revision 0") << 2 << 3 << 0 << "Rev. 2.3.0";
+        QTest::newRow("revision 1") << 1 << 0 << 1 << "Rev. 1.0.Beta1";
+        QTest::newRow("no leading zeros") << 10 << 20 << 300 << "Rev. 10.20.Beta300";
+    }
+    void versionText()
+    {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(int, revision);
+        QFETCH(QString, text);
+        QCOMPARE(nuvora::versionText(major, minor, revision), text);
+    }
+
+    void aboutBoxOnce()
+    {
+        QTemporaryDir folder;
+        AppState state;
+        test::RecordingPrompter prompter;
+        MainWindow window(state, prompter, folder.path());
+        QAction *about = window.findChild<QAction *>(QStringLiteral("mnuAbo"));
+        about->trigger();
+        QPointer<AboutBox> first = window.aboutBox();
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->isModal());
+        QVERIFY(first->isWindow());
+        QCOMPARE(first->windowTitle(), QStringLiteral("Info"));
+        QCOMPARE(first->titleLabel()->text(), QStringLiteral("Nuvora"));
+        QCOMPARE(first->versionLabel()->text(),
+                 nuvora::versionText(kVersionMajor, kVersionMinor, kVersionRevision));
+        QVERIFY(first->iconLabel()->pixmap().isNull()); // no icon file: empty, no message
+        // A second click while open: the same box, its texts unchanged.
+        first->versionLabel()->setText(QStringLiteral("marked"));
+        about->trigger();
+        QCOMPARE(window.aboutBox(), first.data());
+        QCOMPARE(first->versionLabel()->text(), QStringLiteral("marked"));
+        int boxes = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            boxes += w->objectName() == QStringLiteral("FrmInfo");
+        QCOMPARE(boxes, 1);
+        // Closing deletes it; the next opening fills a new box.
+        QVERIFY(first->close());
+        QTRY_VERIFY(!first);
+        about->trigger();
+        QVERIFY(window.aboutBox());
+        QCOMPARE(window.aboutBox()->versionLabel()->text(),
+                 nuvora::versionText(kVersionMajor, kVersionMinor, kVersionRevision));
+        QVERIFY(!prompter.boxes.size());
+    }
+
+    void aboutBoxIcon()
+    {
+        QTemporaryDir folder;
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::red);
+        // The icon file keeps its odd extension: the reader must go by the content.
+        QVERIFY(icon.save(folder.filePath(QStringLiteral("VURUVEVI.ROD")), "PNG"));
+        AboutBox box(folder.path());
+        QVERIFY(!box.iconLabel()->pixmap().isNull());
+        test::writeFile(folder.filePath(QStringLiteral("VURUVEVI.ROD")), "not a picture");
+        box.fill();
+        QVERIFY(box.iconLabel()->pixmap().isNull());
+    }
+
+    void hostPath_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("host");
+        QTest::newRow("ordinary") << "/opt/duvo/nuvora" << "/opt/duvo/DUVODORUVI.EXE";
+        QTest::newRow("root: doubled separator") << "/" << "//DUVODORUVI.EXE";
+        QTest::newRow("one below root: the root's separator kept") << "/nuvora"
+                                                               << "//DUVODORUVI.EXE";
+        QTest::newRow("trailing separator") << "/opt/duvo/nuvora/" << "/opt/duvo/DUVODORUVI.EXE";
+    }
+    void hostPath()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, host);
+        QCOMPARE(nuvora::hostPath(folder), host);
+    }
+
+    void shutdown_data()
+    {
+        QTest::addColumn<bool>("portCloses");
+        QTest::addColumn<QString>("hostContent"); // empty: no host file
+        QTest::addColumn<bool>("executable");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("host present") << true << "#!/bin/sh\n" << true << true;
+        QTest::newRow("host missing: just ends") << true << "" << false << false;
+        QTest::newRow("host not executable") << true << "data" << false << false;
+        QTest::newRow("port fails to close: host skipped") << false << "#!/bin/sh\n" << true
+                                                           << false;
+    }
+    void shutdown()
+    {
+        QFETCH(bool, portCloses);
+        QFETCH(QString, hostContent);
+        QFETCH(bool, executable);
+        QFETCH(bool, started);
+        QTemporaryDir root;
+        const QString program = root.filePath(QStringLiteral("tool"));
+        QVERIFY(QDir().mkpath(program));
+        const QString host = root.filePath(kHostProgram);
+        if (!hostContent.isEmpty()) {
+            test::writeFile(host, hostContent.toUtf8());
+            QFile::setPermissions(host, executable ? QFile::ReadOwner | QFile::ExeOwner
+                                                   : QFile::ReadOwner);
+        }
+        QStringList events;
+        ShutdownActions actions;
+        actions.closePort = [&] {
+            events << QStringLiteral("close");
+            return portCloses;
+        };
+        actions.startHost = [&](const QString &path) {
+            events << QStringLiteral("start ") + path;
+            return true;
+        };
+        actions.endProcess = [&] { events << QStringLiteral("end"); };
+        const QString before = QDir::currentPath();
+        Form_Unload(program, actions);
+        QDir::setCurrent(before);
+        QStringList expected{QStringLiteral("close")};
+        if (started)
+            expected << QStringLiteral("start ") + QDir(root.path()).absolutePath() + "/" +
+                            kHostProgram;
+        expected << QStringLiteral("end");
+        QCOMPARE(events, expected);
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
