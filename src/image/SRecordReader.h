@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/Prompter.h"
+#include "state/AppState.h"
+
+#include <QString>
+
+namespace nuvora {
+
+// What became of one image load.
+struct LoadOutcome {
+    enum class Kind { Loaded, Rejected, Error };
+    Kind kind = Kind::Error;
+    int error = 0;  // Error only: 9, 13, or a file-layer number (53, 70, 75, 57)
+    QString reason; // Error only: a human sentence for terminals ("file not found: X")
+    bool loaded() const { return kind == Kind::Loaded; }
+};
+
+// Error numbers that a load can end with.
+constexpr int kErrIndexOutOfRange = 9;
+constexpr int kErrTypeMismatch = 13;
+constexpr int kErrFileNotFound = 53;
+constexpr int kErrPermissionDenied = 70;
+constexpr int kErrPathAccess = 75;
+constexpr int kErrDeviceIo = 57;
+
+// Erases ImageBuffer to 0xFF and fills it from the file's S2 records; sets ImageEnd.
+// Rejected = the LangText(16) warning was shown (style 48, title LangText(8)) via the prompter.
+// Error = nothing shown; the caller reports the number.
+LoadOutcome LoadFileMHX(AppState &state, const QString &path, Prompter &prompter);
+
+} // namespace nuvora
