@@ -1,0 +1,151 @@
+// nuvora-getusbt-check: runs the adapter lookup against the registry of the Windows (or Wine)
+// it runs on. Each invocation does one step and exits 0 when the result is as expected:
+//   expect TEXT                  the product's lookup returns TEXT ("" for none)
+//   read PATH VALUE TEXT         ReadRegString(HKLM, PATH, VALUE) returns TEXT
+//   enum PATH NAME...            EnumSubKeys of HKLM\PATH lists NAME... and the end marker
+//   setraw PATH VALUE TEXT       stores TEXT as REG_BINARY without terminator (set-up only)
+//   dynadd DEVICE HARDWAREKEY    adds a present device on the configuration-manager route
+//   dynclear                     removes every device added by dynadd
+#include "serial/GetUSBT.h"
+#include "serial/RegistryWin32.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char *kDynEnum = "Config Manager\\Enum";
+
+std::string printable(const std::string &text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c < 32 || c > 126) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\" (" + std::to_string(text.size()) + " bytes)";
+}
+
+int verdict(const char *what, const std::string &got, const std::string &want)
+{
+    if (got == want) {
+        std::printf("ok   %s = %s\n", what, printable(got).c_str());
+        return 0;
+    }
+    std::printf("FAIL %s = %s, expected %s\n", what, printable(got).c_str(),
+                printable(want).c_str());
+    return 1;
+}
+
+int setRaw(const char *path, const char *value, const char *text)
+{
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        std::printf("FAIL cannot create HKLM\\%s: %ld\n", path, status);
+        return 1;
+    }
+    status = RegSetValueExA(key, value, 0, REG_BINARY, reinterpret_cast<const BYTE *>(text),
+                            static_cast<DWORD>(std::strlen(text)));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        std::printf("FAIL cannot set %s: %ld\n", value, status);
+        return 1;
+    }
+    return 0;
+}
+
+int dynAdd(const char *device, const char *hardwareKey)
+{
+    const std::string path = std::string(kDynEnum) + "\\" + device;
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_DYN_DATA, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        std::printf("FAIL cannot create HKEY_DYN_DATA\\%s: %ld\n", path.c_str(), status);
+        return 1;
+    }
+    status =
+        RegSetValueExA(key, "HardWareKey", 0, REG_SZ, reinterpret_cast<const BYTE *>(hardwareKey),
+                       static_cast<DWORD>(std::strlen(hardwareKey) + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
+int dynClear()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, kDynEnum, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    char name[1024];
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    int failures = 0;
+    for (const std::string &n : names)
+        failures += RegDeleteKeyA(key, n.c_str()) == ERROR_SUCCESS ? 0 : 1;
+    RegCloseKey(key);
+    return failures ? 1 : 0;
+}
+
+int enumCheck(const char *path, int count, char **names)
+{
+    nuvora::RegistryWin32 registry;
+    nuvora::RegHandle key = 0;
+    if (registry.openKey(nuvora::kHKeyLocalMachine, path, 0, nuvora::kKeyRead, &key) !=
+        nuvora::kRegSuccess) {
+        std::printf("FAIL cannot open HKLM\\%s\n", path);
+        return 1;
+    }
+    const std::vector<std::string> got = nuvora::EnumSubKeys(registry, key);
+    registry.closeKey(key);
+    std::vector<std::string> want(names, names + count);
+    if (!want.empty())
+        want.emplace_back();
+    std::string gotText, wantText;
+    for (const auto &n : got)
+        gotText += "[" + n + "]";
+    for (const auto &n : want)
+        wantText += "[" + n + "]";
+    return verdict("EnumSubKeys", gotText, wantText);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "expect" && argc == 3)
+        return verdict("GetUSBCom", nuvora::GetUSBCom(), argv[2]);
+    if (command == "read" && argc == 5) {
+        nuvora::RegistryWin32 registry;
+        return verdict("ReadRegString",
+                       nuvora::ReadRegString(registry, nuvora::kHKeyLocalMachine, argv[2], argv[3]),
+                       argv[4]);
+    }
+    if (command == "enum" && argc >= 3)
+        return enumCheck(argv[2], argc - 3, argv + 3);
+    if (command == "setraw" && argc == 5)
+        return setRaw(argv[2], argv[3], argv[4]);
+    if (command == "dynadd" && argc == 4)
+        return dynAdd(argv[2], argv[3]);
+    if (command == "dynclear" && argc == 2)
+        return dynClear();
+    std::fprintf(stderr, "usage: nuvora-getusbt-check expect|read|enum|setraw|dynadd|dynclear\n");
+    return 2;
+}

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Runs the adapter lookup, cross-compiled for Windows, under Wine against registry keys written
+# beforehand with Wine's own reg tool. One fresh prefix, booted once, serves every case.
+# Usage: run-getusbt-check.sh CHECK_EXE   (exit 77 = skipped: wine or the cross compiler absent)
+set -uo pipefail
+
+check_exe=${1:-}
+if ! command -v wine >/dev/null 2>&1 || ! command -v wineserver >/dev/null 2>&1; then
+    echo "SKIP: wine is not installed"
+    exit 77
+fi
+if [ -z "$check_exe" ] || [ ! -f "$check_exe" ]; then
+    echo "SKIP: the mingw-w64 cross compiler is not installed (no check program)"
+    exit 77
+fi
+
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/nuvora-wine.XXXXXX")
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export DISPLAY=
+cleanup() {
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+failures=0
+step=0
+note() { printf '\n== %s\n' "$*"; }
+# The registry tool and the check program; a failing set-up step counts as a failure.
+reg() { wine reg "$@" >/dev/null 2>&1 || { echo "FAIL: reg $*"; failures=$((failures + 1)); }; }
+check() {
+    step=$((step + 1))
+    local output status=0
+    output=$(wine "$check_exe" "$@" 2>/dev/null) || status=$?
+    [ -z "$output" ] || printf "%s\n" "${output//$'\r'/}"
+    if [ "$status" -ne 0 ]; then
+        echo "  (step $step: check $1 failed with status $status)"
+        failures=$((failures + 1))
+    fi
+}
+
+SERVICE='HKLM\SYSTEM\CurrentControlSet\Services\FTSER2K\Enum'
+INSTANCE='FTDIBUS\VID_0403+PID_6001+A50285BI\0000'
+DEVICE="HKLM\\SYSTEM\\CurrentControlSet\\Enum\\$INSTANCE\\Device Parameters"
+
+echo "booting a fresh Wine prefix in $WINEPREFIX"
+start=$(date +%s)
+wine wineboot --init >/dev/null 2>&1
+# Keep one server for the whole run: the configuration-manager keys are volatile.
+wineserver -p >/dev/null 2>&1
+echo "prefix ready after $(($(date +%s) - start)) s"
+
+note "FTDI driver not installed: no service key"
+check expect ""
+
+note "service key without value 0"
+reg add "$SERVICE" /f
+check expect ""
+
+note "value 0 names a device whose key is missing"
+reg add "$SERVICE" /v 0 /t REG_SZ /d "$INSTANCE" /f
+check read 'SYSTEM\CurrentControlSet\Services\FTSER2K\Enum\' 0 "$INSTANCE"
+check expect ""
+
+note "device key without PortName"
+reg add "$DEVICE" /v PollingPeriod /t REG_DWORD /d 16 /f
+check expect ""
+
+note "driver-service route finds the port (configuration-manager route lists no device)"
+reg add "$DEVICE" /v PortName /t REG_SZ /d COM7 /f
+check expect COM7
+
+note "PortName of 300 bytes (299 characters and the terminator) counts as missing"
+long299=$(printf 'C%.0s' $(seq 299))
+reg add "$DEVICE" /v PortName /t REG_SZ /d "$long299" /f
+check read "${DEVICE#HKLM\\}" PortName ""
+check expect ""
+
+note "PortName of exactly 255 bytes still fits; 256 do not"
+long254=$(printf 'D%.0s' $(seq 254))
+reg add "$DEVICE" /v PortName /t REG_SZ /d "$long254" /f
+check read "${DEVICE#HKLM\\}" PortName "$long254"
+reg add "$DEVICE" /v PortName /t REG_SZ /d "${long254}D" /f
+check read "${DEVICE#HKLM\\}" PortName ""
+
+note "PortName stored without terminator keeps every character"
+check setraw "${DEVICE#HKLM\\}" PortName COM3
+check expect COM3
+reg add "$DEVICE" /v PortName /t REG_SZ /d COM7 /f
+
+note "subkeys listed in enumeration order with the end marker"
+reg add 'HKLM\SOFTWARE\NuvoraCheck\Beta' /f
+reg add 'HKLM\SOFTWARE\NuvoraCheck\Alpha' /f
+reg add 'HKLM\SOFTWARE\NuvoraCheck\Gamma Delta' /f
+check enum 'SOFTWARE\NuvoraCheck' Alpha Beta 'Gamma Delta'
+reg add 'HKLM\SOFTWARE\NuvoraEmpty' /f
+check enum 'SOFTWARE\NuvoraEmpty'
+
+note "configuration-manager route: an FTDI device named only in lower case does not match"
+check dynadd C29A0001 'ftdibus\vid_0403+pid_6001\0000'
+reg add 'HKLM\Enum\ftdibus\vid_0403+pid_6001\0000' /v PortName /t REG_SZ /d COM11 /f
+check expect COM7
+
+note "configuration-manager route: the first FTDI device wins over the driver service"
+check dynadd C29A0002 'FTDIBUS\VID_0403+PID_6001+X1\0000'
+check dynadd C29A0003 'FTDIBUS\VID_0403+PID_6001+X2\0000'
+reg add 'HKLM\Enum\FTDIBUS\VID_0403+PID_6001+X1\0000' /v PortName /t REG_SZ /d COM9 /f
+reg add 'HKLM\Enum\FTDIBUS\VID_0403+PID_6001+X2\0000' /v PortName /t REG_SZ /d COM10 /f
+check expect COM9
+
+note "configuration-manager route: first FTDI device without PortName falls back to the service"
+reg delete 'HKLM\Enum\FTDIBUS\VID_0403+PID_6001+X1\0000' /v PortName /f
+check expect COM7
+
+note "service key removed while the configuration-manager device still has no port"
+reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\FTSER2K' /f
+check expect ""
+check dynclear
+
+echo
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all $step checks passed"
