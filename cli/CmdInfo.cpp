@@ -3,8 +3,10 @@
 #include "TerminalPrompter.h"
 
 #include "image/SRecordReader.h"
+#include "lang/LangTable.h"
 #include "state/AppState.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -22,13 +24,15 @@ constexpr int kExitError = 4;
 constexpr int kFrameBytes = 16;
 
 const char kInfoHelp[] =
-    "usage: nuvora-cli info IMAGE [--dump FILE]\n"
+    "usage: nuvora-cli info IMAGE [--dump FILE] [--lang NAME]\n"
     "\n"
     "Loads IMAGE (Motorola S-records, S2 data records) exactly as the window's Load command\n"
     "does and prints the first and last image index, the length and the number of 16-byte\n"
     "write frames a programming run would send.\n"
     "\n"
     "  --dump FILE   also write the image bytes (index 0 to the last index) raw to FILE\n"
+    "  --lang NAME   word the warning from NAME.lng beside this program (default English;\n"
+    "                built-in English when the file cannot be read)\n"
     "  --help        show this text\n"
     "\n"
     "exit status: 0 loaded, 2 usage error, 3 image rejected (no usable S2 data, or a line\n"
@@ -64,6 +68,7 @@ int runInfo(const QStringList &args)
 {
     QString image;
     QString dump;
+    QString language = QStringLiteral("English");
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -76,6 +81,12 @@ int runInfo(const QStringList &args)
                 return kExitUsage;
             }
             dump = args.at(++i);
+        } else if (a == QLatin1String("--lang")) {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "nuvora-cli info: --lang needs a language name\n");
+                return kExitUsage;
+            }
+            language = args.at(++i);
         } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
             std::fprintf(stderr, "nuvora-cli info: unknown option '%s'\n", qPrintable(a));
             return kExitUsage;
@@ -94,6 +105,8 @@ int runInfo(const QStringList &args)
     // The image buffer is 64 KiB: keep it off the stack.
     auto state = std::make_unique<AppState>();
     setFallbackTexts(*state);
+    state->LanguageName = language;
+    LoadLanguage(*state, QCoreApplication::applicationDirPath());
     TerminalPrompter prompter(stderr);
     const LoadOutcome outcome = LoadFileMHX(*state, image, prompter);
     if (outcome.kind == LoadOutcome::Kind::Rejected)

@@ -18,7 +18,7 @@ struct Command {
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
-        {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE]"}},
+        {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE] [--lang NAME]"}},
     };
     return table;
 }

@@ -21,8 +21,13 @@ Run runCli(const QStringList &args, const QStringList &prefix = {})
         p.start(cli, args);
     else
         p.start(prefix.first(), prefix.mid(1) + QStringList{cli} + args);
-    if (!p.waitForFinished(60000))
-        qFatal("nuvora-cli did not finish");
+    if (!p.waitForStarted(10000))
+        return {-2, {}, "cannot start " + cli.toUtf8() + ": " + p.errorString().toUtf8()};
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-3, {}, "nuvora-cli did not finish"};
+    }
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
@@ -45,7 +50,7 @@ private slots:
         const Run r = runCli({QStringLiteral("info"),
                               nuvora::test::sourceDataDir() + QStringLiteral("/sample.mhx"),
                               QStringLiteral("--dump"), dump});
-        QCOMPARE(r.status, 0);
+        QVERIFY2(r.status == 0, r.err.constData());
         QVERIFY2(r.err.isEmpty(), r.err.constData());
         QVERIFY(r.out.contains("first:  0\n"));
         QVERIFY(r.out.contains("last:   8191 (0x1FFF)\n"));
@@ -74,6 +79,14 @@ private slots:
         QTest::newRow("no data: rejected with the warning")
             << QByteArray("S00600004844521B\n") << QStringList{} << 3 << QByteArray()
             << QByteArray("warning: ");
+        QTest::newRow("no data, Italian words")
+            << QByteArray("S9030000FC\n")
+            << QStringList{QStringLiteral("--lang"), QStringLiteral("Italiano")} << 3
+            << QByteArray() << QByteArray("Questo file non ");
+        QTest::newRow("no data, unknown language: built-in words")
+            << QByteArray("S9030000FC\n")
+            << QStringList{QStringLiteral("--lang"), QStringLiteral("Klingon")} << 3 << QByteArray()
+            << QByteArray("no usable S-record data");
         QTest::newRow("bad count: error 13") << QByteArray("S2XX000000\n") << QStringList{} << 4
                                              << QByteArray() << QByteArray("error 13");
         QTest::newRow("outside the image: error 9")

@@ -1,0 +1,38 @@
+#include "lang/LangTable.h"
+
+#include "util/TextFile.h"
+
+#include <QDir>
+
+namespace nuvora {
+
+bool LoadLanguage(AppState &state, const QString &programFolder)
+{
+    const TextLines file = ReadTextFile(
+        QDir(programFolder).filePath(state.LanguageName + QStringLiteral(".lng")), kMaxLangLines);
+    if (!file.ok)
+        return false;
+    for (int k = 1; k <= file.lines.size(); ++k)
+        state.LangText[size_t(k)] = file.lines.at(k - 1);
+    return true;
+}
+
+bool CheckLangFile(const QString &programFolder, const QString &currentFile,
+                   const QString &chosenFile)
+{
+    const QDir folder(programFolder);
+    const TextLines current = ReadTextFile(folder.filePath(currentFile));
+    const TextLines chosen = ReadTextFile(folder.filePath(chosenFile));
+    if (!current.ok || !chosen.ok)
+        return false;
+    if (chosen.lines.size() < current.lines.size())
+        return false;
+    for (qsizetype i = 0; i < current.lines.size(); ++i) {
+        if (current.lines.at(i).startsWith(kLangMarker) &&
+            !chosen.lines.at(i).startsWith(kLangMarker))
+            return false;
+    }
+    return true;
+}
+
+} // namespace nuvora

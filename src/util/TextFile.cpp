@@ -1,0 +1,108 @@
+#include "util/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <array>
+
+namespace nuvora {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F. The five holes (0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) map to the C1 control of the same number, as Windows itself converts them.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98..9F
+};
+
+QString failure(const QString &path, const QString &why)
+{
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+}
+
+} // namespace
+
+QString DecodeWindows1252(const QByteArray &bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b <= 0x9F) ? QChar(kHighControls[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+QString DecodeText(const QByteArray &bytes)
+{
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (!utf8.hasError())
+        return text;
+    return DecodeWindows1252(bytes);
+}
+
+TextLines ReadTextFile(const QString &path, qsizetype maxLines)
+{
+    TextLines result;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = failure(path, QStringLiteral("file not found"));
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = failure(path, QStringLiteral("is a folder, not a file"));
+        return result;
+    }
+    if (!info.isFile()) {
+        result.error = failure(path, QStringLiteral("is not a regular file"));
+        return result;
+    }
+    if (info.size() > kMaxTextFileBytes) {
+        result.error = failure(path, QStringLiteral("too large (%1 bytes) for a text file of "
+                                                    "this kind")
+                                         .arg(info.size()));
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = failure(path, file.errorString());
+        return result;
+    }
+    // One more byte than allowed tells a file that grew meanwhile from one that fits.
+    const QByteArray bytes = file.read(kMaxTextFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = failure(path, file.errorString());
+        return result;
+    }
+    if (bytes.size() > kMaxTextFileBytes) {
+        result.error = failure(path, QStringLiteral("too large for a text file of this kind"));
+        return result;
+    }
+
+    const QString text = DecodeText(bytes);
+    const qsizetype length = text.size();
+    qsizetype start = 0;
+    while (start < length && (maxLines < 0 || result.lines.size() < maxLines)) {
+        qsizetype at = start;
+        while (at < length && text.at(at) != QLatin1Char('\n') && text.at(at) != QLatin1Char('\r'))
+            ++at;
+        result.lines.append(text.mid(start, at - start));
+        if (at < length && text.at(at) == QLatin1Char('\r') && at + 1 < length &&
+            text.at(at + 1) == QLatin1Char('\n'))
+            ++at;
+        start = at + 1;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace nuvora
