@@ -2,6 +2,7 @@
 
 #include "app/Prompter.h"
 #include "state/AppState.h"
+#include "util/FileErrors.h"
 
 #include <QString>
 
@@ -15,14 +16,6 @@ struct LoadOutcome {
     QString reason; // Error only: a human sentence for terminals ("file not found: X")
     bool loaded() const { return kind == Kind::Loaded; }
 };
-
-// Error numbers that a load can end with.
-constexpr int kErrIndexOutOfRange = 9;
-constexpr int kErrTypeMismatch = 13;
-constexpr int kErrFileNotFound = 53;
-constexpr int kErrPermissionDenied = 70;
-constexpr int kErrPathAccess = 75;
-constexpr int kErrDeviceIo = 57;
 
 // Erases ImageBuffer to 0xFF and fills it from the file's S2 records; sets ImageEnd.
 // Rejected = the LangText(16) warning was shown (style 48, title LangText(8)) via the prompter.
