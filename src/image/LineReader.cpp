@@ -6,9 +6,10 @@ namespace nuvora {
 
 namespace {
 
+// Ctrl-Z counts as white space: DOS-era tools end their text files with it.
 bool isWhite(char c)
 {
-    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\x1A';
 }
 
 } // namespace

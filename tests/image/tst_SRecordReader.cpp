@@ -123,6 +123,8 @@ private slots:
         QTest::newRow("trailing blank and white lines")
             << QByteArray(r0 + "\r\n" + r1 + "\r\n\r\n   \r\n\t\r\n\r\n") << Kind::Loaded << 0 << 31
             << two;
+        QTest::newRow("DOS end-of-file mark after the data")
+            << QByteArray(r0 + "\r\n" + r1 + "\r\n\x1A") << Kind::Loaded << 0 << 31 << two;
         QTest::newRow("lower-case hex digits")
             << QByteArray("S214000000000102030405060708090a0b0c0d0e0fff\n") << Kind::Loaded << 0
             << 15 << bytes(0, 16);
