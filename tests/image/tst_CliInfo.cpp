@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "Unprivileged.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,7 +16,11 @@ struct Run {
 
 Run runCli(const QStringList &args, const QStringList &prefix = {})
 {
-    const QString cli = nuvora::test::binDir() + QStringLiteral("/nuvora-cli");
+    // CTest names the program folder; run by hand, the test finds it beside its own folder.
+    const QString folder = qEnvironmentVariableIsSet("NUVORA_BIN_DIR")
+                               ? nuvora::test::binDir()
+                               : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    const QString cli = folder + QStringLiteral("/nuvora-cli");
     QProcess p;
     if (prefix.isEmpty())
         p.start(cli, args);
