@@ -1,0 +1,54 @@
+#include "serial/PortControl.h"
+
+#include "app/Prompter.h"
+#include "serial/PortNames.h"
+#include "serial/SerialLine.h"
+
+namespace nuvora {
+
+namespace {
+const QString kComNotAvailable = QStringLiteral("Com Not Avaible!Please select a NEW com");
+const QString kComErrorTitle = QStringLiteral("Error Com");
+} // namespace
+
+PortControl::PortControl(SerialLine &line, Prompter &prompter, const QString &programFolder)
+    : m_line(line), m_prompter(prompter),
+      m_resolver([programFolder](int n) { return PortDevice(n, programFolder); })
+{
+}
+
+void PortControl::SetCom(std::int16_t port)
+{
+    m_line.close();
+    if (openPort(port))
+        return;
+    QString text = kComNotAvailable;
+    // Where we know why, say it on a line of its own below the usual text.
+    if (m_line.failure() == OpenFailure::PermissionDenied || m_line.failure() == OpenFailure::Busy)
+        text += QStringLiteral("\n") + m_lastFailure;
+    m_prompter.message(text, kStyleCritical, kComErrorTitle);
+}
+
+std::int16_t PortControl::OpenCom(const std::int16_t &port)
+{
+    if (m_line.isOpen())
+        return 0;
+    return openPort(port) ? 0 : -1;
+}
+
+void PortControl::CloseCom()
+{
+    m_line.close();
+}
+
+bool PortControl::openPort(std::int16_t port)
+{
+    if (m_line.open(m_resolver(port))) {
+        m_lastFailure.clear();
+        return true;
+    }
+    m_lastFailure = m_line.failureText();
+    return false;
+}
+
+} // namespace nuvora

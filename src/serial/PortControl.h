@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace nuvora {
+
+struct AppState;
+class Prompter;
+class SerialLine;
+
+// Opens the serial line on a port number: SetCom (reopen, tell the operator on failure) and
+// OpenCom (make sure it is open before a run, silently).
+class PortControl {
+public:
+    // Port number -> device; the default follows PortDevice() in the program folder.
+    using Resolver = std::function<QString(int)>;
+
+    PortControl(SerialLine &line, Prompter &prompter, const QString &programFolder);
+
+    void SetCom(std::int16_t port);
+    // 0 when the port is open afterwards, -1 when it would not open.
+    std::int16_t OpenCom(const std::int16_t &port);
+    void CloseCom();
+
+    SerialLine &line() { return m_line; }
+    // Why the last open failed, in one line (empty after a success).
+    QString lastFailure() const { return m_lastFailure; }
+    // nuvora-cli uses this to reach a device that has no number of its own.
+    void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }
+
+private:
+    bool openPort(std::int16_t port);
+
+    SerialLine &m_line;
+    Prompter &m_prompter;
+    Resolver m_resolver;
+    QString m_lastFailure;
+};
+
+} // namespace nuvora

@@ -1,0 +1,125 @@
+#include "serial/PortNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace nuvora {
+
+namespace {
+
+constexpr int kFirstUsbNumber = 5; // /dev/ttyUSB0 is number 5
+constexpr int kLastPortNumber = 32767; // ComPort is a signed 16-bit number
+
+QString aliasPath(int number, const QString &programFolder)
+{
+    return QDir(programFolder).filePath(QStringLiteral("ports/COM%1").arg(number));
+}
+
+} // namespace
+
+QString PortDevice(int number, const QString &programFolder)
+{
+    if (number < 1)
+        return {};
+#ifdef Q_OS_WIN
+    Q_UNUSED(programFolder);
+    return QStringLiteral("COM%1").arg(number);
+#else
+    if (!programFolder.isEmpty()) {
+        const QString alias = aliasPath(number, programFolder);
+        // A dangling link still names the port the user meant: opening it says what is wrong.
+        if (QFileInfo(alias).isSymLink() || QFileInfo::exists(alias))
+            return alias;
+    }
+    if (number < kFirstUsbNumber)
+        return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    return QStringLiteral("/dev/ttyUSB%1").arg(number - kFirstUsbNumber);
+#endif
+}
+
+int PortNumberForDevice(const QString &device, const QString &programFolder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(programFolder);
+    static const QRegularExpression com(QStringLiteral("^(?:\\\\\\\\\\.\\\\)?COM(\\d+)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(device);
+    const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
+    return n >= 1 && n <= kLastPortNumber ? n : 0;
+#else
+    const QString target = QFileInfo(device).canonicalFilePath();
+    // An alias names its number directly.
+    if (!programFolder.isEmpty()) {
+        const QDir ports(QDir(programFolder).filePath(QStringLiteral("ports")));
+        static const QRegularExpression aliasName(QStringLiteral("^COM(\\d+)$"));
+        const auto entries = ports.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot,
+                                                 QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            const auto m = aliasName.match(entry.fileName());
+            if (!m.hasMatch())
+                continue;
+            const int n = m.captured(1).toInt();
+            if (n < 1 || n > kLastPortNumber)
+                continue;
+            if (entry.absoluteFilePath() == QFileInfo(device).absoluteFilePath()
+                || (!target.isEmpty() && entry.canonicalFilePath() == target))
+                return n;
+        }
+    }
+    static const QRegularExpression fixed(QStringLiteral("^/dev/tty(S|USB)(\\d+)$"));
+    const auto m = fixed.match(QFileInfo(device).absoluteFilePath());
+    if (!m.hasMatch())
+        return 0;
+    bool ok = false;
+    const int k = m.captured(2).toInt(&ok);
+    if (!ok)
+        return 0;
+    int n = 0;
+    if (m.captured(1) == QLatin1String("S"))
+        n = k <= 3 ? k + 1 : 0; // only ttyS0..3 have a number (1..4)
+    else
+        n = k + kFirstUsbNumber;
+    if (n < 1 || n > kLastPortNumber)
+        return 0;
+    // An alias for this number would send the number elsewhere; then the device has none.
+    if (!programFolder.isEmpty() && QFileInfo(aliasPath(n, programFolder)).exists())
+        return 0;
+    return n;
+#endif
+}
+
+PortArgument ParsePortArgument(const QString &text)
+{
+    PortArgument result;
+    const QString t = text.trimmed();
+    if (t.isEmpty()) {
+        result.error = QStringLiteral("empty port");
+        return result;
+    }
+    static const QRegularExpression number(QStringLiteral("^(?:COM)?(\\d+)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const auto m = number.match(t);
+    if (m.hasMatch()) {
+        bool ok = false;
+        const int n = m.captured(1).toInt(&ok);
+        if (!ok || n < 1 || n > kLastPortNumber) {
+            result.error = QStringLiteral("port number %1 is out of range (1 to %2)")
+                               .arg(m.captured(1))
+                               .arg(kLastPortNumber);
+            return result;
+        }
+        result.valid = true;
+        result.number = n;
+        return result;
+    }
+    if (t.contains(QLatin1Char('/')) || t.contains(QLatin1Char('\\'))) {
+        result.valid = true;
+        result.device = t;
+        return result;
+    }
+    result.error = QStringLiteral("'%1' is neither a port number, COMn nor a device path").arg(t);
+    return result;
+}
+
+} // namespace nuvora

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace nuvora {
+
+// The device behind a port number: on Windows COMn; elsewhere the alias ports/COMn in the
+// program folder when it exists, else /dev/ttyS(n-1) for 1..4 and /dev/ttyUSB(n-5) from 5 on.
+// Numbers below 1 have no device: the result is empty.
+QString PortDevice(int number, const QString &programFolder);
+
+// The port number whose device is `device` under the rule above, or 0 when no number leads
+// there. An alias in the program folder wins over the fixed names.
+int PortNumberForDevice(const QString &device, const QString &programFolder);
+
+// A user's PORT argument: a number ("7"), a Windows name ("COM7", any case) or a device path.
+struct PortArgument {
+    bool valid = false;
+    int number = 0;   // set for a number or COMn
+    QString device;   // set for a device path
+    QString error;    // why the argument was refused
+};
+PortArgument ParsePortArgument(const QString &text);
+
+} // namespace nuvora

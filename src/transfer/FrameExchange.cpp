@@ -1,0 +1,197 @@
+#include "transfer/FrameExchange.h"
+
+#include "serial/SerialLine.h"
+#include "state/AppState.h"
+#include "transfer/RunView.h"
+
+#include <QMetaObject>
+
+namespace nuvora {
+
+namespace {
+constexpr std::uint8_t kWriteFlag = 0x80;
+constexpr std::uint8_t kPageWriteCommand = 4;
+constexpr std::uint8_t kFullPageLengthField = 15;
+constexpr int kPageBytes = 16;
+constexpr double kNsPerSecond = 1e9;
+} // namespace
+
+FrameExchange::FrameExchange(AppState &state, SerialLine &line, RunView &view, QObject *parent)
+    : QObject(parent), m_state(state), m_line(&line), m_view(view)
+{
+    m_deadlineTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early or late; the deadline is a promise to the device.
+    m_deadlineTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, &FrameExchange::onWake);
+    connect(&line, &SerialLine::readyRead, this, &FrameExchange::onWake);
+    connect(&line, &SerialLine::lineLost, this, &FrameExchange::onLineLost);
+    m_clock.start();
+}
+
+bool FrameExchange::ExchangeFrame(bool write, std::uint8_t command, std::int32_t address,
+                                  std::uint8_t lengthField)
+{
+    if (m_stage != Stage::Idle)
+        return false;
+    m_stage = Stage::Finishing;
+    m_attemptSets = 0;
+    m_attemptsMade = 0;
+    if (!m_line || !m_line->isOpen()) {
+        finishLater(false); // nothing sent, no lamp
+        return true;
+    }
+    ComFrameRecord &f = m_state.ComFrame;
+    const int lastIndex = write ? address + kPageBytes - 1 : address;
+    if (address < 0 || lastIndex >= kImageSize || lengthField > kFullPageLengthField) {
+        finishLater(false);
+        return true;
+    }
+    f.Chk = 0;
+    f.DataText.clear();
+    f.AddrHi = static_cast<std::uint8_t>(address / 256);
+    f.AddrLo = static_cast<std::uint8_t>(address % 256);
+    if (command == kPageWriteCommand)
+        lengthField = kFullPageLengthField; // a page write always carries the whole page
+    f.Ctrl = static_cast<std::uint8_t>(command * 16 + lengthField);
+    f.TxText.clear();
+    if (!write) {
+        f.Chk = static_cast<std::int16_t>((f.AddrHi + f.AddrLo + f.Ctrl) % 256);
+        f.TxText.reserve(5);
+        f.TxText.append(char(f.Ctrl)).append('\0').append(char(f.AddrLo)).append(char(f.AddrHi));
+        f.TxText.append(char(f.Chk));
+    } else {
+        f.Ctrl = static_cast<std::uint8_t>(f.Ctrl + kWriteFlag);
+        f.DataText.reserve(kPageBytes);
+        for (f.Index = address; f.Index <= address + kPageBytes - 1; ++f.Index) {
+            const std::uint8_t b = m_state.ImageBuffer[static_cast<std::size_t>(f.Index)];
+            f.DataText.append(char(b));
+            f.Chk = static_cast<std::int16_t>((f.Chk + b) % 256);
+        }
+        f.Chk = static_cast<std::int16_t>((f.Chk + f.AddrHi + f.AddrLo + f.Ctrl) % 256);
+        f.TxText.reserve(4 + kPageBytes + 1);
+        f.TxText.append(char(f.Ctrl)).append('\0').append(char(f.AddrLo)).append(char(f.AddrHi));
+        f.TxText.append(f.DataText).append(char(f.Chk));
+    }
+    m_write = write;
+    m_lengthField = lengthField;
+    startAttemptSet();
+    return true;
+}
+
+void FrameExchange::startAttemptSet()
+{
+    ++m_attemptSets;
+    m_state.ComFrame.Tries = 0;
+    sendAttempt();
+}
+
+void FrameExchange::sendAttempt()
+{
+    ComFrameRecord &f = m_state.ComFrame;
+    // Whatever is waiting now was not sent in answer to this request.
+    m_line->discardInput();
+    if (!m_line->write(f.TxText)) {
+        // The line refused the bytes: the device is gone, retrying cannot help.
+        m_view.SetLamp(LampState::ErrOn);
+        finish(false);
+        return;
+    }
+    ++m_attemptsMade;
+    m_view.SetLamp(LampState::TxOn);
+    f.ReplyLen = static_cast<std::uint8_t>(m_write ? 1 : m_lengthField + 2);
+    m_deadlineAtNs = m_clock.nsecsElapsed() + deadlineNs();
+    f.Deadline = static_cast<float>(m_deadlineAtNs / kNsPerSecond);
+    m_stage = Stage::Waiting;
+    m_deadlineTimer.start(m_deadline);
+}
+
+qint64 FrameExchange::deadlineNs() const
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(m_deadline).count();
+}
+
+void FrameExchange::onWake()
+{
+    if (m_stage != Stage::Waiting)
+        return;
+    // The deadline is checked before the byte count: an answer complete only after the
+    // deadline does not count.
+    const qint64 now = m_clock.nsecsElapsed();
+    if (now >= m_deadlineAtNs) {
+        attemptEnded(false);
+        return;
+    }
+    if (m_line && m_line->bytesWaiting() >= m_state.ComFrame.ReplyLen) {
+        attemptEnded(true);
+        return;
+    }
+    if (!m_deadlineTimer.isActive()) {
+        // The timer came a little before the clock reached the deadline: wait out the rest.
+        const qint64 leftNs = m_deadlineAtNs - now;
+        m_deadlineTimer.start(std::chrono::milliseconds((leftNs + 999'999) / 1'000'000));
+    }
+}
+
+void FrameExchange::onLineLost()
+{
+    if (m_stage != Stage::Waiting)
+        return;
+    // No answer can come over a line that has gone; say so now rather than after five seconds.
+    m_deadlineTimer.stop();
+    m_view.SetLamp(LampState::ErrOn);
+    finish(false);
+}
+
+void FrameExchange::attemptEnded(bool answered)
+{
+    m_deadlineTimer.stop();
+    ComFrameRecord &f = m_state.ComFrame;
+    ++f.Tries;
+    if (!answered) {
+        if (f.Tries < kAttemptsPerSet && m_line && m_line->isOpen()) {
+            sendAttempt();
+            return;
+        }
+        m_view.SetLamp(LampState::ErrOn);
+        finish(false);
+        return;
+    }
+    f.RxText = m_line->readAll();
+    m_view.SetLamp(LampState::RxOn);
+    if (m_write) {
+        const auto ack = static_cast<std::uint8_t>(f.RxText.at(0));
+        if (ack == static_cast<std::uint8_t>((2 * f.Chk) % 256)) {
+            finish(true);
+            return;
+        }
+        if (m_attemptSets < kMaxAttemptSets) {
+            startAttemptSet(); // the same frame again, with a fresh set of attempts
+            return;
+        }
+        m_view.SetLamp(LampState::ErrOn);
+        finish(false);
+        return;
+    }
+    int sum = 0;
+    for (int i = 0; i <= m_lengthField; ++i)
+        sum += static_cast<std::uint8_t>(f.RxText.at(i));
+    f.Chk = static_cast<std::int16_t>(sum);
+    const auto got = static_cast<std::uint8_t>(f.RxText.at(m_lengthField + 1));
+    finish(got == static_cast<std::uint8_t>(f.Chk % 256));
+}
+
+void FrameExchange::finish(bool accepted)
+{
+    m_deadlineTimer.stop();
+    m_stage = Stage::Idle;
+    emit finished(accepted);
+}
+
+void FrameExchange::finishLater(bool accepted)
+{
+    // Callers connect after they start us; the result must not arrive inside the call.
+    QMetaObject::invokeMethod(
+        this, [this, accepted] { finish(accepted); }, Qt::QueuedConnection);
+}
+
+} // namespace nuvora

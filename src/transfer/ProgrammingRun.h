@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+
+namespace nuvora {
+
+struct AppState;
+class FrameExchange;
+class PortControl;
+class Prompter;
+class RunView;
+
+// How a programming run ended.
+enum class RunOutcome {
+    Success,
+    PortFailed,  // the port would not open; nothing was sent
+    ProbeFailed, // the device did not answer the probe
+    WriteFailed, // a write frame was not accepted
+};
+
+// The Start button: opens the port, locks the front end, probes the device, writes the image
+// in 16-byte frames with the progress bar following, reports the outcome and unlocks. Each
+// step is chained on the previous exchange's result; finished() marks the end.
+class ProgrammingRun : public QObject {
+    Q_OBJECT
+public:
+    ProgrammingRun(AppState &state, PortControl &port, RunView &view, Prompter &prompter,
+                   QObject *parent = nullptr);
+    ~ProgrammingRun() override;
+
+    // Starts a run; does nothing while one is under way.
+    void Command1_Click();
+    bool running() const { return m_stage != Stage::Idle; }
+    FrameExchange &exchange() { return *m_exchange; }
+
+signals:
+    void finished(nuvora::RunOutcome outcome);
+
+private:
+    enum class Stage { Idle, Probe, FullFrames, LastFrame };
+
+    void ProbeDevice();
+    void ProgramDevice();
+    void WriteImage(std::int32_t first);
+    void ResetProgress();
+    void StepProgress(std::int16_t bytes);
+    void sendNextFrame();
+    void onExchangeFinished(bool accepted);
+    void end(RunOutcome outcome);
+    // Shows a box; false when this run was destroyed while the box was up.
+    bool report(const QString &text, int style, const QString &title);
+
+    AppState &m_state;
+    PortControl &m_port;
+    RunView &m_view;
+    Prompter &m_prompter;
+    FrameExchange *m_exchange = nullptr;
+    Stage m_stage = Stage::Idle;
+    std::int32_t m_address = 0;
+    std::int32_t m_lastFull = 0; // last offset of a full frame
+    std::int32_t m_remainder = 0;
+};
+
+} // namespace nuvora
+
+Q_DECLARE_METATYPE(nuvora::RunOutcome)

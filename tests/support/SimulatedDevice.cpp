@@ -1,0 +1,34 @@
+#include "SimulatedDevice.h"
+
+#include <QTest>
+
+namespace nuvora::test {
+
+std::unique_ptr<devsim::DeviceSimulator> startDevice(const devsim::SimOptions &options)
+{
+    auto sim = std::make_unique<devsim::DeviceSimulator>(options);
+    std::string error;
+    if (!sim->start(&error))
+        qFatal("cannot start the simulated device: %s", error.c_str());
+    return sim;
+}
+
+QString devicePath(const devsim::DeviceSimulator &sim)
+{
+    return QString::fromStdString(sim.slavePath());
+}
+
+QByteArray toBytes(const std::vector<std::uint8_t> &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray expectedEeprom(const QByteArray &image)
+{
+    QByteArray out = image;
+    out.append(QByteArray(devsim::kEepromSize - image.size(), char(0xFF)));
+    return out;
+}
+
+} // namespace nuvora::test

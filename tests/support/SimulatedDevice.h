@@ -1,0 +1,21 @@
+#pragma once
+
+#include "DeviceSimulator.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace nuvora::test {
+
+// The simulated device started on a fresh pseudo-terminal for one test; fails the test when
+// the terminal cannot be made.
+std::unique_ptr<devsim::DeviceSimulator> startDevice(const devsim::SimOptions &options = {});
+QString devicePath(const devsim::DeviceSimulator &sim);
+QByteArray toBytes(const std::vector<std::uint8_t> &bytes);
+// The image padded with 0xFF to whole 16-byte blocks, then 0xFF to the end of the EEPROM:
+// what the device holds after a run of an erased device.
+QByteArray expectedEeprom(const QByteArray &image);
+
+} // namespace nuvora::test

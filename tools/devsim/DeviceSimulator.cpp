@@ -1,0 +1,392 @@
+#include "DeviceSimulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace nuvora::devsim {
+
+namespace {
+
+constexpr int kReadFrameLength = 5;
+constexpr int kBitsPerByte = 10; // start + 8 data + stop
+constexpr std::chrono::nanoseconds kTimerSlack{1000};
+
+std::string errnoText(const char *what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+void makeRaw(int fd)
+{
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
+}
+
+// Bytes a frame starting with `ctrl` occupies on the line.
+int frameLength(std::uint8_t ctrl)
+{
+    if (ctrl & 0x80)
+        return 4 + (ctrl & 0x0F) + 1 + 1;
+    return kReadFrameLength;
+}
+
+bool frameValid(const std::vector<std::uint8_t> &rx, int length)
+{
+    if (rx[1] != 0)
+        return false;
+    unsigned sum = 0;
+    if (rx[0] & 0x80) {
+        for (int i = 0; i < length - 1; ++i)
+            sum += rx[i];
+    } else {
+        sum = rx[0] + rx[2] + rx[3];
+    }
+    return (sum & 0xFF) == rx[length - 1];
+}
+
+} // namespace
+
+DeviceSimulator::DeviceSimulator(const SimOptions &options) : m_options(options)
+{
+    m_eeprom.fill(0xFF);
+}
+
+DeviceSimulator::~DeviceSimulator()
+{
+    stop();
+}
+
+bool DeviceSimulator::start(std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        closeMaster();
+        return false;
+    };
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0)
+        return fail(errnoText("posix_openpt"));
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        return fail(errnoText("grantpt/unlockpt"));
+    char name[128] = {};
+    if (::ptsname_r(m_master, name, sizeof name) != 0)
+        return fail(errnoText("ptsname"));
+    m_slavePath = name;
+    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slaveKeep < 0)
+        return fail(errnoText("open slave"));
+    makeRaw(m_slaveKeep);
+    makeRaw(m_master);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail(errnoText("pipe"));
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void DeviceSimulator::stop()
+{
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopRequested = true;
+        }
+        wake();
+        m_thread.join();
+    }
+    closeMaster();
+    if (m_slaveKeep >= 0) {
+        ::close(m_slaveKeep);
+        m_slaveKeep = -1;
+    }
+    for (int &fd : m_wakePipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+std::vector<std::uint8_t> DeviceSimulator::eeprom() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return {m_eeprom.begin(), m_eeprom.end()};
+}
+
+void DeviceSimulator::setEeprom(const std::vector<std::uint8_t> &bytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_eeprom.fill(0xFF);
+    std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), kEepromSize), m_eeprom.begin());
+}
+
+SimStats DeviceSimulator::stats() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stats;
+}
+
+std::vector<std::vector<std::uint8_t>> DeviceSimulator::requestLog() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_log;
+}
+
+void DeviceSimulator::inject(const std::vector<std::uint8_t> &bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_toInject.insert(m_toInject.end(), bytes.begin(), bytes.end());
+    }
+    wake();
+}
+
+bool DeviceSimulator::waitForRequests(int count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_stats.requests >= count; });
+}
+
+void DeviceSimulator::hangUp()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hangUpRequested = true;
+    }
+    wake();
+}
+
+void DeviceSimulator::wake()
+{
+    if (m_wakePipe[1] >= 0) {
+        const char c = 1;
+        (void)!::write(m_wakePipe[1], &c, 1);
+    }
+}
+
+DeviceSimulator::Clock::duration DeviceSimulator::byteTime() const
+{
+    if (m_options.baud <= 0)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(1'000'000'000LL * kBitsPerByte / m_options.baud));
+}
+
+void DeviceSimulator::closeMaster()
+{
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}
+
+void DeviceSimulator::run()
+{
+    // Paced answers are due to the microsecond; the default 50 us slack would add up.
+    ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(kTimerSlack.count()));
+    for (;;) {
+        std::vector<std::uint8_t> inject;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopRequested)
+                return;
+            if (m_hangUpRequested && m_master >= 0) {
+                closeMaster();
+                m_stats.hungUp = true;
+                m_pending.clear();
+                m_changed.notify_all();
+            }
+            inject.swap(m_toInject);
+        }
+        if (!inject.empty())
+            sendAll(inject);
+
+        const auto now = Clock::now();
+        while (!m_pending.empty() && m_pending.front().due <= now) {
+            PendingAnswer answer = std::move(m_pending.front());
+            m_pending.pop_front();
+            sendAll(answer.bytes);
+            if (answer.hangUpAfter) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                closeMaster();
+                m_stats.hungUp = true;
+                m_pending.clear();
+                m_changed.notify_all();
+            }
+        }
+
+        // Sleep until input, a wake-up, the next answer, or the end of a partial frame's grace.
+        pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_master, POLLIN, 0}};
+        const nfds_t count = m_master >= 0 ? 2 : 1;
+        Clock::time_point until = Clock::time_point::max();
+        if (!m_pending.empty())
+            until = m_pending.front().due;
+        if (!m_rx.empty())
+            until = std::min(until, Clock::now() + m_options.interByteGap);
+        timespec ts{};
+        timespec *timeout = nullptr;
+        if (until != Clock::time_point::max()) {
+            const auto left = std::max(Clock::duration::zero(), until - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+            timeout = &ts;
+        }
+        const int ready = ::ppoll(fds, count, timeout, nullptr);
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (count == 2 && (fds[1].revents & POLLIN))
+            receive(Clock::now());
+        else if (ready == 0 && !m_rx.empty() && m_pending.empty()) {
+            // Nothing more came: the head cannot be finished into a frame. Drop it byte by byte
+            // so that a whole frame hiding behind a stray byte is still found.
+            while (!m_rx.empty()) {
+                m_rx.erase(m_rx.begin());
+                m_rxStamp.erase(m_rxStamp.begin());
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    ++m_stats.discardedBytes;
+                }
+                parseFrames(Clock::now());
+            }
+        }
+    }
+}
+
+void DeviceSimulator::receive(Clock::time_point now)
+{
+    std::uint8_t buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        // On a paced line byte k of a burst finishes arriving k byte-times after the first.
+        const auto tick = byteTime();
+        for (ssize_t i = 0; i < n; ++i) {
+            m_lineFree = std::max(m_lineFree, now) + tick;
+            m_rx.push_back(buffer[i]);
+            m_rxStamp.push_back(m_lineFree);
+        }
+    }
+    parseFrames(now);
+}
+
+void DeviceSimulator::parseFrames(Clock::time_point)
+{
+    std::size_t start = 0;
+    int dropped = 0;
+    while (m_rx.size() - start > 0) {
+        const int length = frameLength(m_rx[start]);
+        if (m_rx.size() - start < static_cast<std::size_t>(length))
+            break;
+        std::vector<std::uint8_t> frame(m_rx.begin() + static_cast<long>(start),
+                                        m_rx.begin() + static_cast<long>(start) + length);
+        if (!frameValid(frame, length)) {
+            // Not a frame: slide by one byte and look again.
+            ++start;
+            ++dropped;
+            continue;
+        }
+        const auto end = m_rxStamp[start + static_cast<std::size_t>(length) - 1];
+        start += static_cast<std::size_t>(length);
+        handleFrame(frame, end);
+    }
+    m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<long>(start));
+    m_rxStamp.erase(m_rxStamp.begin(), m_rxStamp.begin() + static_cast<long>(start));
+    if (dropped) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stats.discardedBytes += dropped;
+    }
+}
+
+void DeviceSimulator::handleFrame(const std::vector<std::uint8_t> &frame, Clock::time_point end)
+{
+    const bool write = frame[0] & 0x80;
+    const int lengthField = frame[0] & 0x0F;
+    const int address = frame[2] | (frame[3] << 8);
+    PendingAnswer answer;
+    int requestNumber = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_stats.requests;
+        requestNumber = m_stats.requests;
+        m_log.push_back(frame);
+        if (write) {
+            ++m_stats.writes;
+            for (int i = 0; i <= lengthField; ++i)
+                m_eeprom[static_cast<std::size_t>((address + i) % kEepromSize)] = frame[4 + i];
+            std::uint8_t ack = static_cast<std::uint8_t>(2 * frame.back());
+            if (m_options.badAckAlways || m_stats.writes <= m_options.badAckFirst)
+                ack = static_cast<std::uint8_t>(ack + 1);
+            answer.bytes.push_back(ack);
+        } else {
+            ++m_stats.reads;
+            unsigned sum = 0;
+            for (int i = 0; i <= lengthField; ++i) {
+                const std::uint8_t b = m_eeprom[static_cast<std::size_t>((address + i) % kEepromSize)];
+                answer.bytes.push_back(b);
+                sum += b;
+            }
+            if (m_options.badReadChecksum)
+                ++sum;
+            answer.bytes.push_back(static_cast<std::uint8_t>(sum));
+        }
+        m_changed.notify_all();
+    }
+    const bool hangUp = m_options.hangUpAfter >= 0 && requestNumber >= m_options.hangUpAfter;
+    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst;
+    if (quiet && !hangUp)
+        return;
+    if (quiet)
+        answer.bytes.clear();
+    else
+        answer.bytes.insert(answer.bytes.end(), static_cast<std::size_t>(m_options.staleBytes),
+                            std::uint8_t{0x5A});
+    auto due = std::max(end, Clock::now()) + m_options.lateBy;
+    if (write)
+        due += m_options.pageWriteTime;
+    // The answer is complete once its last byte has crossed the line.
+    due += byteTime() * static_cast<long>(answer.bytes.size());
+    answer.due = due;
+    answer.hangUpAfter = hangUp;
+    if (!quiet) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_stats.answered;
+    }
+    m_pending.push_back(std::move(answer));
+}
+
+void DeviceSimulator::sendAll(const std::vector<std::uint8_t> &bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size() && m_master >= 0) {
+        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            pollfd fd{m_master, POLLOUT, 0};
+            ::poll(&fd, 1, 100);
+            continue;
+        }
+        return;
+    }
+}
+
+} // namespace nuvora::devsim

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace nuvora::devsim {
+
+constexpr int kEepromSize = 65536;
+
+// How the simulated device behaves; the defaults make a perfect device on an unpaced line.
+struct SimOptions {
+    int baud = 0;                                  // 0: no pacing, answer at once
+    std::chrono::microseconds pageWriteTime{0};    // added before each write acknowledgement
+    bool silent = false;                           // never answer
+    int ignoreFirst = 0;                           // no answer to the first N requests
+    std::chrono::milliseconds lateBy{0};           // every answer delayed by this much
+    int badAckFirst = 0;                           // wrong acknowledgement for the first N writes
+    bool badAckAlways = false;                     // wrong acknowledgement for every write
+    bool badReadChecksum = false;                  // read answers carry a wrong checksum
+    int staleBytes = 0;                            // junk bytes sent right after every answer
+    int hangUpAfter = -1;                          // close the line after N requests (-1: never)
+    std::chrono::milliseconds interByteGap{50};    // a partial frame older than this is dropped
+};
+
+// Counters and the requests as they came over the line, for tests and the program's report.
+struct SimStats {
+    int requests = 0;   // valid frames received
+    int reads = 0;
+    int writes = 0;
+    int answered = 0;
+    int discardedBytes = 0; // garbage dropped while looking for a frame
+    bool hungUp = false;
+};
+
+// The device at the far end of the serial line: a 64 KiB EEPROM behind a pseudo-terminal,
+// played in a thread of its own on the master side. Read frames are answered from the EEPROM,
+// write frames stored and acknowledged with twice their checksum; faults on request.
+class DeviceSimulator {
+public:
+    explicit DeviceSimulator(const SimOptions &options = {});
+    ~DeviceSimulator();
+    DeviceSimulator(const DeviceSimulator &) = delete;
+    DeviceSimulator &operator=(const DeviceSimulator &) = delete;
+
+    // Opens the pseudo-terminal and starts the thread; false with a reason on failure.
+    bool start(std::string *error = nullptr);
+    void stop();
+    // The path a serial port opens (e.g. /dev/pts/7).
+    std::string slavePath() const { return m_slavePath; }
+
+    std::vector<std::uint8_t> eeprom() const;
+    void setEeprom(const std::vector<std::uint8_t> &bytes);
+    SimStats stats() const;
+    std::vector<std::vector<std::uint8_t>> requestLog() const;
+    // Sends bytes now, unasked, as a device's stray output would arrive.
+    void inject(const std::vector<std::uint8_t> &bytes);
+    // Blocks until `count` requests arrived or the timeout passed; true when they did.
+    bool waitForRequests(int count, std::chrono::milliseconds timeout) const;
+    // Ends the line as an unplugged device would.
+    void hangUp();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct PendingAnswer {
+        Clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+        bool hangUpAfter = false;
+    };
+
+    void run();
+    void receive(Clock::time_point now);
+    void parseFrames(Clock::time_point now);
+    void handleFrame(const std::vector<std::uint8_t> &frame, Clock::time_point end);
+    void sendAll(const std::vector<std::uint8_t> &bytes);
+    void closeMaster();
+    Clock::duration byteTime() const;
+    void wake();
+
+    SimOptions m_options;
+    int m_master = -1;
+    int m_slaveKeep = -1; // held open so the master never sees a hang-up between clients
+    int m_wakePipe[2] = {-1, -1};
+    std::string m_slavePath;
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::array<std::uint8_t, kEepromSize> m_eeprom{};
+    SimStats m_stats;
+    std::vector<std::vector<std::uint8_t>> m_log;
+    std::vector<std::uint8_t> m_toInject;
+    bool m_stopRequested = false;
+    bool m_hangUpRequested = false;
+
+    // Owned by the thread.
+    std::vector<std::uint8_t> m_rx;
+    std::vector<Clock::time_point> m_rxStamp; // when each byte finished arriving on the line
+    Clock::time_point m_lineFree{};
+    std::deque<PendingAnswer> m_pending;
+};
+
+} // namespace nuvora::devsim
