@@ -349,7 +349,8 @@ void DeviceSimulator::handleFrame(const std::vector<std::uint8_t> &frame, Clock:
         m_changed.notify_all();
     }
     const bool hangUp = m_options.hangUpAfter >= 0 && requestNumber >= m_options.hangUpAfter;
-    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst;
+    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst
+                       || (m_options.silentAfter >= 0 && requestNumber > m_options.silentAfter);
     if (quiet && !hangUp)
         return;
     if (quiet)

@@ -20,6 +20,7 @@ struct SimOptions {
     std::chrono::microseconds pageWriteTime{0};    // added before each write acknowledgement
     bool silent = false;                           // never answer
     int ignoreFirst = 0;                           // no answer to the first N requests
+    int silentAfter = -1;                          // no answer after the first N (-1: never)
     std::chrono::milliseconds lateBy{0};           // every answer delayed by this much
     int badAckFirst = 0;                           // wrong acknowledgement for the first N writes
     bool badAckAlways = false;                     // wrong acknowledgement for every write

@@ -33,6 +33,7 @@ const char kHelp[] =
     "faults:\n"
     "  --silent              never answer\n"
     "  --ignore-first N      no answer to the first N requests\n"
+    "  --silent-after N      answer the first N requests, then no more\n"
     "  --late-ms M           answer every request M ms late\n"
     "  --bad-ack-first N     wrong acknowledgement for the first N write frames\n"
     "  --bad-ack-always      wrong acknowledgement for every write frame\n"
@@ -97,6 +98,10 @@ int main(int argc, char **argv)
             if (!number(0, &v))
                 return usageError("--ignore-first needs a count");
             options.ignoreFirst = static_cast<int>(v);
+        } else if (arg == "--silent-after") {
+            if (!number(0, &v))
+                return usageError("--silent-after needs a count");
+            options.silentAfter = static_cast<int>(v);
         } else if (arg == "--late-ms") {
             if (!number(0, &v))
                 return usageError("--late-ms needs a number of milliseconds");
