@@ -10,12 +10,14 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    // Large (a 64 KiB image buffer) and alive until the process ends.
+    // The shared state lives until the process ends (the 64 KiB image stays off the stack).
     auto state = std::make_unique<nuvora::AppState>();
     nuvora::WidgetPrompter prompter;
+    // The program folder holds the language files, the icon, the settings and the port aliases.
     nuvora::MainWindow window(*state, prompter, QCoreApplication::applicationDirPath());
     prompter.setParent(&window);
-    window.InitStatusBar();
+    if (!window.Form_Load())
+        return 0; // no language file: the shutdown has run
     window.show();
     return app.exec();
 }

@@ -9,10 +9,9 @@
 
 namespace nuvora {
 
-ShutdownActions systemShutdownActions(std::function<bool()> closePort)
+ShutdownActions systemShutdownActions()
 {
     ShutdownActions actions;
-    actions.closePort = std::move(closePort);
     actions.startHost = [](const QString &path) {
         return QProcess::startDetached(path, {}, QFileInfo(path).absolutePath());
     };

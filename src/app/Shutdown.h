@@ -16,8 +16,9 @@ struct ShutdownActions {
     std::function<void()> endProcess;                   // does not return in production
 };
 
-// The production actions: QProcess::startDetached for the host and an immediate exit.
-ShutdownActions systemShutdownActions(std::function<bool()> closePort);
+// The production host start (QProcess::startDetached) and immediate exit; the port is closed
+// by whoever owns it.
+ShutdownActions systemShutdownActions();
 
 // The host's path: the program folder's parent and the host's name joined as plain text, so a
 // program folder at the root gives a doubled separator.

@@ -1,11 +1,14 @@
 #include "ui/MainWindow.h"
 
-#include "app/AboutBox.h"
 #include "app/Prompter.h"
+#include "app/RecentFiles.h"
+#include "lang/LangTable.h"
 #include "ui/StatusLamps.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFont>
+#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -32,40 +35,34 @@ constexpr TwipRect kStart{1680, 720, 1515, 435};
 
 const QString kBannerPrefix = QStringLiteral("File:  ");
 
-QAction *namedAction(QMenu *menu, const QString &name, const QString &caption)
+// Menu captions taken from data must not turn an "&" into an access key.
+QString literalCaption(QString text)
 {
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
-
-QAction *separator(QMenu *menu, const QString &name)
-{
-    QAction *action = menu->addSeparator();
-    action->setObjectName(name);
-    return action;
-}
-
-QMenu *namedMenu(QMenuBar *bar, const QString &name, const QString &caption)
-{
-    QMenu *menu = bar->addMenu(caption);
-    menu->setObjectName(name);
-    menu->menuAction()->setObjectName(name);
-    return menu;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 } // namespace
 
 MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &programFolder,
-                       QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_programFolder(programFolder)
+                       ShutdownActions outside, QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_programFolder(programFolder),
+      m_shutdown(std::move(outside)), m_settings(programFolder),
+      m_port(m_line, prompter, programFolder),
+      m_load(state, prompter, m_settings, *this),
+      m_languages(state, prompter, m_settings, *this, programFolder)
 {
     setObjectName(QStringLiteral("Form1"));
     QFont base(QStringLiteral("Verdana"));
     base.setPointSizeF(9.75);
     setFont(base);
-    buildMenus();
+    m_menus.build(menuBar());
     buildControls();
+    connectCommands();
+    m_shutdown.closePort = [this] {
+        // Closing a port that never opened is no failure: the host is still started.
+        m_port.CloseCom();
+        return true;
+    };
 }
 
 MainWindow::~MainWindow()
@@ -73,44 +70,15 @@ MainWindow::~MainWindow()
     delete m_about; // a top-level window of its own: it goes with the main window
 }
 
+bool MainWindow::Form_Load()
+{
+    return nuvora::Form_Load(*this, m_programFolder);
+}
+
 int MainWindow::px(double twips) const
 {
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
     return static_cast<int>(std::lround(twips / kTwipsPerPixel * dpi / 96.0));
-}
-
-void MainWindow::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    m_mnuFile = namedMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
-    m_smnuFile0 = namedAction(m_mnuFile, QStringLiteral("smnuFile0"), QStringLiteral("&Load"));
-    m_M1 = separator(m_mnuFile, QStringLiteral("M1"));
-    for (int k = 1; k <= 4; ++k)
-        m_fileM[static_cast<size_t>(k - 1)] =
-            namedAction(m_mnuFile, QStringLiteral("fileM%1").arg(k), QString());
-
-    m_mnuLingue = namedMenu(bar, QStringLiteral("mnuLingue"), QStringLiteral("Language"));
-    for (int i = 0; i < 10; ++i) {
-        QAction *item = namedAction(m_mnuLingue, QStringLiteral("smnuLingue%1").arg(i), QString());
-        item->setCheckable(true);
-        item->setVisible(i == 0);
-        m_smnuLingue[static_cast<size_t>(i)] = item;
-    }
-
-    m_mnuCom = namedMenu(bar, QStringLiteral("mnuCom"), QStringLiteral("&Com"));
-    for (int k = 1; k <= 4; ++k) {
-        QAction *item = namedAction(m_mnuCom, QStringLiteral("mnuCox%1").arg(k),
-                                    QStringLiteral("COM&%1").arg(k));
-        item->setCheckable(true);
-        m_mnuCox[static_cast<size_t>(k - 1)] = item;
-    }
-    separator(m_mnuCom, QStringLiteral("mnusep"));
-    m_mnuUSB = namedAction(m_mnuCom, QStringLiteral("mnuUSB"), QStringLiteral("&USB"));
-    m_mnuUSB->setCheckable(true);
-
-    m_mnuAbo = bar->addAction(QStringLiteral("?"));
-    m_mnuAbo->setObjectName(QStringLiteral("mnuAbo"));
-    connect(m_mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
 }
 
 void MainWindow::buildControls()
@@ -144,7 +112,6 @@ void MainWindow::buildControls()
     startFont.setBold(true);
     m_start->setFont(startFont);
     m_start->setEnabled(false);
-    connect(m_start, &QPushButton::clicked, this, &MainWindow::startClicked);
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
@@ -157,6 +124,21 @@ void MainWindow::buildControls()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void MainWindow::connectCommands()
+{
+    connect(m_start, &QPushButton::clicked, this, &MainWindow::startClicked);
+    connect(m_menus.mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
+    connect(m_menus.smnuFile0, &QAction::triggered, this, [this] { m_load.smnuFile_Click(0); });
+    for (int k = 1; k <= kRecentFileCount; ++k) {
+        connect(m_menus.fileM[static_cast<size_t>(k - 1)], &QAction::triggered, this,
+                [this, k] { m_load.fileM_Click(k); });
+    }
+    for (int i = 0; i < kLanguageItems; ++i) {
+        connect(m_menus.smnuLingue[static_cast<size_t>(i)], &QAction::triggered, this,
+                [this, i] { m_languages.smnuLingue_Click(i); });
+    }
+}
+
 void MainWindow::InitStatusBar()
 {
     m_lamps->InitStatusBar(m_progress, px(kTwipsPerPixel) / kTwipsPerPixel);
@@ -164,9 +146,9 @@ void MainWindow::InitStatusBar()
 
 void MainWindow::SetCaptions()
 {
-    m_mnuFile->setTitle(m_state.LangText[1]);
-    m_smnuFile0->setText(m_state.LangText[2]);
-    m_mnuLingue->setTitle(m_state.LangText[4]);
+    m_menus.mnuFile->setTitle(m_state.LangText[1]);
+    m_menus.smnuFile0->setText(m_state.LangText[2]);
+    m_menus.mnuLingue->setTitle(m_state.LangText[4]);
     ShowFileName(m_state.ShownFileName);
     m_start->setText(m_state.LangText[6]);
 }
@@ -179,18 +161,14 @@ void MainWindow::ShowFileName(const QString &name)
 
 void MainWindow::DisableCommands()
 {
-    for (QMenu *menu : {m_mnuFile, m_mnuLingue, m_mnuCom})
-        menu->menuAction()->setEnabled(false);
-    m_mnuAbo->setEnabled(false);
+    m_menus.setTopLevelEnabled(false);
     m_start->setEnabled(false);
     m_lamps->SetLamp(static_cast<int>(LampState::ErrOff));
 }
 
 void MainWindow::EnableCommands()
 {
-    for (QMenu *menu : {m_mnuFile, m_mnuLingue, m_mnuCom})
-        menu->menuAction()->setEnabled(true);
-    m_mnuAbo->setEnabled(true);
+    m_menus.setTopLevelEnabled(true);
     m_start->setEnabled(true);
 }
 
@@ -212,12 +190,12 @@ void MainWindow::SetLamp(LampState state)
 void MainWindow::setComChecked(int index, bool checked)
 {
     if (index >= 1 && index <= 4)
-        m_mnuCox[static_cast<size_t>(index - 1)]->setChecked(checked);
+        m_menus.mnuCox[static_cast<size_t>(index - 1)]->setChecked(checked);
 }
 
 void MainWindow::setUsbChecked(bool checked)
 {
-    m_mnuUSB->setChecked(checked);
+    m_menus.mnuUSB->setChecked(checked);
 }
 
 void MainWindow::setBannerVisible(bool visible)
@@ -228,6 +206,96 @@ void MainWindow::setBannerVisible(bool visible)
 void MainWindow::setStartEnabled(bool enabled)
 {
     m_start->setEnabled(enabled);
+}
+
+void MainWindow::ShowRecentFiles()
+{
+    const RecentMenu menu = nuvora::ShowRecentFiles(m_state);
+    for (size_t i = 0; i < menu.items.size(); ++i) {
+        m_menus.fileM[i]->setText(literalCaption(menu.items[i].caption));
+        m_menus.fileM[i]->setVisible(menu.items[i].visible);
+    }
+    m_menus.M1->setVisible(menu.separatorVisible);
+}
+
+void MainWindow::setLanguageItem(int index, const QString &caption, bool visible)
+{
+    QAction *item = m_menus.smnuLingue[static_cast<size_t>(index)];
+    item->setText(literalCaption(caption));
+    item->setVisible(visible);
+}
+
+void MainWindow::setLanguageChecked(int index, bool checked)
+{
+    m_menus.smnuLingue[static_cast<size_t>(index)]->setChecked(checked);
+}
+
+void MainWindow::loadIcon(const QString &iconPath)
+{
+    // No icon file, or one Qt cannot read: the window just has no icon.
+    const QImage icon = QImageReader(iconPath).read();
+    if (!icon.isNull())
+        setWindowIcon(QPixmap::fromImage(icon));
+}
+
+void MainWindow::setCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+}
+
+void MainWindow::centreOnScreen()
+{
+    adjustSize();
+    const QScreen *where = screen();
+    if (!where)
+        return;
+    // The rule works in twips on the whole screen and the window's outer frame.
+    const double twipsPerPx = kTwipsPerPixel * 96.0 / where->logicalDotsPerInch();
+    const QRect area = where->geometry();
+    const QSize frame = frameGeometry().size();
+    const int top = centredOffset(area.height() * twipsPerPx, frame.height() * twipsPerPx);
+    const int left = centredOffset(area.width() * twipsPerPx, frame.width() * twipsPerPx);
+    move(area.left() + px(left), area.top() + px(top));
+}
+
+bool MainWindow::FillLangMenu()
+{
+    return m_languages.FillLangMenu();
+}
+
+void MainWindow::LoadFileINI()
+{
+    m_settings.LoadFileINI(m_state, *this, m_prompter);
+}
+
+void MainWindow::SelectStartLanguage()
+{
+    m_languages.SelectStartLanguage();
+}
+
+void MainWindow::LoadLanguage()
+{
+    nuvora::LoadLanguage(m_state, m_programFolder);
+}
+
+void MainWindow::SetCom()
+{
+    m_port.SetCom(m_state.ComPort);
+}
+
+void MainWindow::Form_Unload()
+{
+    if (m_shutdownDone)
+        return;
+    m_shutdownDone = true;
+    nuvora::Form_Unload(m_programFolder, m_shutdown);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing is never refused, not even in the middle of a run.
+    Form_Unload();
+    event->accept();
 }
 
 void MainWindow::mnuAbo_Click()

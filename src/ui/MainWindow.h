@@ -1,18 +1,23 @@
 #pragma once
 
 #include "app/AboutBox.h"
+#include "app/SettingsFile.h"
+#include "app/Shutdown.h"
+#include "app/Startup.h"
+#include "image/LoadCommands.h"
+#include "lang/LanguageMenu.h"
 #include "serial/ComMenuMarks.h"
+#include "serial/PortControl.h"
+#include "serial/SerialLine.h"
 #include "state/AppState.h"
 #include "transfer/RunView.h"
+#include "ui/MainMenus.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-#include <array>
-
 class QAction;
 class QLabel;
-class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -25,17 +30,26 @@ class StatusLamps;
 constexpr double kTwipsPerPixel = 15.0;
 
 // Form1, the working window: builds the controls and menus and forwards their events to the
-// subsystems; the subsystems reach it through the small view interfaces it implements.
-class MainWindow : public QMainWindow, public RunView, public ComMenuMarks {
+// subsystems, which reach it back through the small view interfaces it implements.
+class MainWindow : public QMainWindow,
+                   public RunView,
+                   public ComMenuMarks,
+                   public LoadView,
+                   public LanguageMenuView,
+                   public StartupWindow {
     Q_OBJECT
 public:
+    // `outside` holds the host start and the end of the process; the window closes the port.
     MainWindow(AppState &state, Prompter &prompter, const QString &programFolder,
-               QWidget *parent = nullptr);
+               ShutdownActions outside = systemShutdownActions(), QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Caption operations and the busy state.
-    void SetCaptions();
-    void ShowFileName(const QString &name);
+    // The start-up, run once before the window is shown; false when it ended in the shutdown.
+    bool Form_Load();
+
+    // Captions and the busy state.
+    void SetCaptions() override;
+    void ShowFileName(const QString &name) override;
     void DisableCommands() override;
     void EnableCommands() override;
 
@@ -48,46 +62,66 @@ public:
     void setComChecked(int index, bool checked) override;
     void setUsbChecked(bool checked) override;
 
-    void InitStatusBar();
-    void setBannerVisible(bool visible);
-    void setStartEnabled(bool enabled);
+    // LoadView and LanguageMenuView.
+    void setBannerVisible(bool visible) override;
+    void setStartEnabled(bool enabled) override;
+    void ShowRecentFiles() override;
+    void setLanguageItem(int index, const QString &caption, bool visible) override;
+    void setLanguageChecked(int index, bool checked) override;
+
+    // StartupWindow: the steps of Form_Load that are the window's own.
+    void loadIcon(const QString &iconPath) override;
+    void setCaption(const QString &caption) override;
+    void centreOnScreen() override;
+    void InitStatusBar() override;
+    bool FillLangMenu() override;
+    void LoadFileINI() override;
+    void SelectStartLanguage() override;
+    void LoadLanguage() override;
+    void SetCom() override;
+    void Form_Unload() override;
+
     // Pixels for a length in twips on this window's screen.
     int px(double twips) const;
 
-    QAction *comAction(int index) const { return m_mnuCox[static_cast<size_t>(index - 1)]; }
-    QAction *usbAction() const { return m_mnuUSB; }
+    const MainMenus &menus() const { return m_menus; }
+    QAction *comAction(int index) const { return m_menus.mnuCox[static_cast<size_t>(index - 1)]; }
+    QAction *usbAction() const { return m_menus.mnuUSB; }
     StatusLamps *lamps() const { return m_lamps; }
     AboutBox *aboutBox() const { return m_about; }
+    PortControl &port() { return m_port; }
+    const SettingsFile &settings() const { return m_settings; }
     const QString &programFolder() const { return m_programFolder; }
 
 signals:
     void startClicked();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
-    void buildMenus();
     void buildControls();
+    void connectCommands();
     void mnuAbo_Click();
 
     AppState &m_state;
     Prompter &m_prompter;
     QString m_programFolder;
+    ShutdownActions m_shutdown;
+    bool m_shutdownDone = false;
 
-    QMenu *m_mnuFile = nullptr;
-    QMenu *m_mnuLingue = nullptr;
-    QMenu *m_mnuCom = nullptr;
-    QAction *m_smnuFile0 = nullptr;
-    QAction *m_M1 = nullptr;
-    std::array<QAction *, 4> m_fileM{};
-    std::array<QAction *, 10> m_smnuLingue{};
-    std::array<QAction *, 4> m_mnuCox{};
-    QAction *m_mnuUSB = nullptr;
-    QAction *m_mnuAbo = nullptr;
+    SettingsFile m_settings;
+    SerialLine m_line; // Comm1
+    PortControl m_port;
+    LoadCommands m_load;
+    LanguageMenu m_languages;
 
-    QLabel *m_banner = nullptr;       // Label1
-    QPushButton *m_start = nullptr;   // Command1
+    MainMenus m_menus;
+    QLabel *m_banner = nullptr;         // Label1
+    QPushButton *m_start = nullptr;     // Command1
     QProgressBar *m_progress = nullptr; // ProgressBar1
-    StatusLamps *m_lamps = nullptr;   // StatusBar1 with its lamps and timers
-    QPointer<AboutBox> m_about;       // FrmInfo while it is open
+    StatusLamps *m_lamps = nullptr;     // StatusBar1 with its lamps and timers
+    QPointer<AboutBox> m_about;         // FrmInfo while it is open
 };
 
 } // namespace nuvora
