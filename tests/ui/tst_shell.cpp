@@ -5,11 +5,14 @@
 #include "RecordingPrompter.h"
 #include "TestFiles.h"
 #include "ui/MainWindow.h"
+#include "ui/WidgetPrompter.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -114,6 +117,61 @@ private slots:
         test::writeFile(folder.filePath(QStringLiteral("VURUVEVI.ROD")), "not a picture");
         box.fill();
         QVERIFY(box.iconLabel()->pixmap().isNull());
+    }
+
+    void fileFilter_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("load dialog") << "Fujitsu S-file (*.mhx)|*.mhx" << "Fujitsu S-file (*.mhx)";
+        QTest::newRow("patterns added when missing") << "Images|*.mhx;*.s28"
+                                                     << "Images (*.mhx *.s28)";
+        QTest::newRow("two entries") << "S-files (*.mhx)|*.mhx|All|*.*"
+                                     << "S-files (*.mhx);;All (*.*)";
+        QTest::newRow("empty") << "" << "";
+    }
+    void fileFilter()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QCOMPARE(qtFileFilter(filter), qt);
+    }
+
+    void messageBoxes_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("shownTitle");
+        QTest::newRow("16 critical") << 16 << "Error Com" << int(QMessageBox::Critical)
+                                     << "Error Com";
+        QTest::newRow("48 warning") << 48 << "Wrong file" << int(QMessageBox::Warning)
+                                    << "Wrong file";
+        QTest::newRow("64 information, no title") << 64 << "" << int(QMessageBox::Information)
+                                                  << "Nuvora";
+    }
+    void messageBoxes()
+    {
+        QFETCH(int, style);
+        QFETCH(QString, title);
+        QFETCH(int, icon);
+        QFETCH(QString, shownTitle);
+        WidgetPrompter prompter;
+        int seenIcon = -1;
+        QString seenTitle, seenText;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seenIcon = box->icon();
+            seenTitle = box->windowTitle();
+            seenText = box->text();
+            box->accept();
+        });
+        prompter.message(QStringLiteral("USB port not available\rPlease select"), style, title);
+        QCOMPARE(seenIcon, icon);
+        QCOMPARE(seenTitle, shownTitle);
+        QCOMPARE(seenText, QStringLiteral("USB port not available\nPlease select"));
     }
 
     void hostPath_data()
