@@ -68,7 +68,7 @@ void LoadCommands::smnuFile_Click(int index)
         const SaveResult saved = m_settings.SaveFileINI(m_state);
         // The list keeps its new order in memory; the menu must show what memory holds.
         m_view.ShowRecentFiles();
-        if (saved.ok()) {
+        if (saved.ok) {
             showLoaded(answer.fileTitle);
             return;
         }
@@ -98,7 +98,7 @@ void LoadCommands::fileM_Click(int index)
         showNoFile(); // the reader has shown its warning
     // Even a rejected file moves to the top: the operator did choose it.
     AddRecentFile(m_state, m_state.CurrentFile);
-    if (!m_settings.SaveFileINI(m_state).ok()) {
+    if (!m_settings.SaveFileINI(m_state).ok) {
         recentFileFailed(1); // the path is entry 0 by now: drop that, not its old place
         return;
     }

@@ -85,11 +85,9 @@ void LanguageMenu::smnuLingue_Click(int index)
     check(index);
     m_state.LanguageName = chosen;
     const SaveResult saved = m_settings.SaveFileINI(m_state);
-    if (!saved.ok()) {
+    if (!saved.ok) {
         // The switch stands; only its memory for the next start is lost.
-        m_prompter.message(QStringLiteral("The language could not be saved in %1: %2")
-                               .arg(QDir::toNativeSeparators(saved.path), saved.reason),
-                           kStyleExclamation, kAppTitle);
+        m_prompter.message(SettingsFile::describeFailure(saved), kStyleExclamation, kAppTitle);
     }
     LoadLanguage(m_state, m_programFolder);
     m_view.SetCaptions();

@@ -182,7 +182,7 @@ private slots:
     {
         blockSettings();
         const SaveResult expected = m_settings->SaveFileINI(*m_state);
-        QVERIFY(!expected.ok());
+        QVERIFY(!expected.ok);
         const QString path = image(QStringLiteral("good.mhx"), goodImage());
         m_prompter.chooseFile(path);
         m_commands->smnuFile_Click(0);
