@@ -47,7 +47,7 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
                        ShutdownActions outside, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_prompter(prompter), m_programFolder(programFolder),
       m_shutdown(std::move(outside)), m_settings(programFolder),
-      m_port(m_line, prompter, programFolder),
+      m_port(m_line, prompter, programFolder), m_run(state, m_port, *this, prompter),
       m_load(state, prompter, m_settings, *this),
       m_languages(state, prompter, m_settings, *this, programFolder)
 {
@@ -126,7 +126,7 @@ void MainWindow::buildControls()
 
 void MainWindow::connectCommands()
 {
-    connect(m_start, &QPushButton::clicked, this, &MainWindow::startClicked);
+    connect(m_start, &QPushButton::clicked, this, [this] { m_run.Command1_Click(); });
     connect(m_menus.mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
     connect(m_menus.smnuFile0, &QAction::triggered, this, [this] { m_load.smnuFile_Click(0); });
     for (int k = 1; k <= kRecentFileCount; ++k) {

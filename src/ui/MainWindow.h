@@ -10,6 +10,7 @@
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
 #include "state/AppState.h"
+#include "transfer/ProgrammingRun.h"
 #include "transfer/RunView.h"
 #include "ui/MainMenus.h"
 
@@ -90,11 +91,9 @@ public:
     StatusLamps *lamps() const { return m_lamps; }
     AboutBox *aboutBox() const { return m_about; }
     PortControl &port() { return m_port; }
+    ProgrammingRun &run() { return m_run; }
     const SettingsFile &settings() const { return m_settings; }
     const QString &programFolder() const { return m_programFolder; }
-
-signals:
-    void startClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -113,6 +112,7 @@ private:
     SettingsFile m_settings;
     SerialLine m_line; // Comm1
     PortControl m_port;
+    ProgrammingRun m_run; // the Start button's programming run
     LoadCommands m_load;
     LanguageMenu m_languages;
 
