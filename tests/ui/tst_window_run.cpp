@@ -218,4 +218,4 @@ private slots:
 };
 
 QTEST_MAIN(TestRun)
-#include "tst_run.moc"
+#include "tst_window_run.moc"
