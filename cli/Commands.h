@@ -11,4 +11,8 @@ namespace nuvora::cli {
 // error).
 int runInfo(const QStringList &args);
 
+// ports [--folder DIR] [--sysfs ROOT]: the serial ports under the window's port numbers and the
+// port the USB item would choose (2 usage).
+int runPorts(const QStringList &args);
+
 } // namespace nuvora::cli

@@ -19,6 +19,7 @@ const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE] [--lang NAME]"}},
+        {QStringLiteral("ports"), {nuvora::cli::runPorts, "ports [--folder DIR] [--sysfs ROOT]"}},
     };
     return table;
 }
