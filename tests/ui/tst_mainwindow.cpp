@@ -212,30 +212,6 @@ private slots:
                           bar->actionGeometry(fileMenu->menuAction()).center());
         QVERIFY(!fileMenu->isVisible());
     }
-
-    void progress()
-    {
-        m_window->setProgressMax(34);
-        m_window->setProgressValue(32);
-        auto *bar = m_window->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
-        QCOMPARE(bar->maximum(), 34);
-        QCOMPARE(bar->value(), 32);
-        m_window->setProgressMax(65536);
-        m_window->setProgressValue(65536);
-        QCOMPARE(bar->value(), 65536);
-    }
-
-    void comMarks()
-    {
-        m_window->setComChecked(3, true);
-        m_window->setUsbChecked(true);
-        QVERIFY(m_window->comAction(3)->isChecked());
-        QVERIFY(m_window->usbAction()->isChecked());
-        m_window->setComChecked(0, true); // no item for it
-        m_window->setComChecked(5, true);
-        for (int i : {1, 2, 4})
-            QVERIFY(!m_window->comAction(i)->isChecked());
-    }
 };
 
 QTEST_MAIN(TestMainWindow)
