@@ -10,6 +10,9 @@ namespace nuvora::cli {
 // info IMAGE [--dump FILE] [--lang NAME]: load an image and summarise it (2 usage, 3 rejected, 4
 // error).
 int runInfo(const QStringList &args);
+// program IMAGE --port PORT [--lang NAME]: write IMAGE into the device (0 done, 2 usage,
+// 3 rejected, 4 image error, 5 port, 6 no answer to the probe, 7 write frame failed).
+int runProgram(const QStringList &args);
 
 // ports [--folder DIR] [--sysfs ROOT]: the serial ports under the window's port numbers and the
 // port the USB item would choose (2 usage).

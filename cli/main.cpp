@@ -20,6 +20,8 @@ const std::map<QString, Command> &commands()
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE] [--lang NAME]"}},
         {QStringLiteral("ports"), {nuvora::cli::runPorts, "ports [--folder DIR] [--sysfs ROOT]"}},
+        {QStringLiteral("program"),
+         {nuvora::cli::runProgram, "program IMAGE --port PORT [--lang NAME]"}},
     };
     return table;
 }

@@ -1,0 +1,158 @@
+// nuvora-cli program: the Start button on a terminal, with the same run the window uses.
+#include "Commands.h"
+#include "TerminalPrompter.h"
+#include "TerminalRunView.h"
+
+#include "image/SRecordReader.h"
+#include "lang/LangTable.h"
+#include "serial/PortControl.h"
+#include "serial/PortNames.h"
+#include "serial/SerialLine.h"
+#include "state/AppState.h"
+#include "transfer/ProgrammingRun.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace nuvora::cli {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitRejected = 3;
+constexpr int kExitImageError = 4;
+constexpr int kExitPort = 5;
+constexpr int kExitNoDevice = 6;
+constexpr int kExitWriteFailed = 7;
+
+const char kProgramHelp[] =
+    "usage: nuvora-cli program IMAGE --port PORT [--lang NAME]\n"
+    "\n"
+    "Writes IMAGE (Motorola S-records, S2 data records) into the device's EEPROM exactly as\n"
+    "the window's Start button does: the device is probed, then the image goes out in\n"
+    "acknowledged 16-byte write frames. Progress goes to stderr: a bar on a terminal, plain\n"
+    "lines otherwise. The outcome is worded by the language file.\n"
+    "\n"
+    "  --port PORT   a port number (7), a Windows name (COM7) or a device path (/dev/ttyUSB0);\n"
+    "                numbers map to ports/COMn beside this program if that link exists, else\n"
+    "                /dev/ttyS(n-1) for 1 to 4 and /dev/ttyUSB(n-5) from 5 on\n"
+    "  --lang NAME   word the messages from NAME.lng beside this program (default English;\n"
+    "                built-in English when the file cannot be read)\n"
+    "  --help        show this text\n"
+    "\n"
+    "exit status: 0 programmed, 2 usage error, 3 image rejected (no usable S2 data),\n"
+    "4 image cannot be read, 5 port will not open, 6 the device does not answer the probe,\n"
+    "7 a write frame was not acknowledged (the EEPROM holds part of the image).\n";
+
+// Words for the outcome when no language file is at hand.
+void setFallbackTexts(AppState &state)
+{
+    state.LangText[8] = QStringLiteral("Nuvora - EEPROM image");
+    state.LangText[9] = QStringLiteral("The device does not answer.");
+    state.LangText[10] = QStringLiteral("Writing stopped: the device did not confirm a block.");
+    state.LangText[16] = QStringLiteral("The file holds no usable S-record data.");
+    state.LangText[18] = QStringLiteral("Programming complete");
+    state.LangText[19] = QStringLiteral("The whole image has been written to the EEPROM.");
+}
+
+int exitFor(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Success:
+        return 0;
+    case RunOutcome::PortFailed:
+        return kExitPort;
+    case RunOutcome::ProbeFailed:
+        return kExitNoDevice;
+    case RunOutcome::WriteFailed:
+        return kExitWriteFailed;
+    }
+    return kExitWriteFailed;
+}
+
+} // namespace
+
+int runProgram(const QStringList &args)
+{
+    QString image;
+    QString portText;
+    QString language = QStringLiteral("English");
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kProgramHelp, stdout);
+            return 0;
+        }
+        if (a == QLatin1String("--port") || a == QLatin1String("--lang")) {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "nuvora-cli program: %s needs a value\n", qPrintable(a));
+                return kExitUsage;
+            }
+            (a == QLatin1String("--port") ? portText : language) = args.at(++i);
+        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
+            std::fprintf(stderr, "nuvora-cli program: unknown option '%s'\n", qPrintable(a));
+            return kExitUsage;
+        } else if (image.isEmpty()) {
+            image = a;
+        } else {
+            std::fprintf(stderr, "nuvora-cli program: only one IMAGE, got '%s' too\n",
+                         qPrintable(a));
+            return kExitUsage;
+        }
+    }
+    if (image.isEmpty() || portText.isEmpty()) {
+        std::fputs(kProgramHelp, stderr);
+        return kExitUsage;
+    }
+    const PortArgument port = ParsePortArgument(portText);
+    if (!port.valid) {
+        std::fprintf(stderr, "nuvora-cli program: --port: %s\n", qPrintable(port.error));
+        return kExitUsage;
+    }
+
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    auto state = std::make_unique<AppState>(); // 64 KiB image: not on the stack
+    setFallbackTexts(*state);
+    state->LanguageName = language;
+    LoadLanguage(*state, programFolder);
+
+    TerminalPrompter prompter(stderr);
+    const LoadOutcome loaded = LoadFileMHX(*state, image, prompter);
+    if (loaded.kind == LoadOutcome::Kind::Rejected)
+        return kExitRejected;
+    if (loaded.kind == LoadOutcome::Kind::Error) {
+        std::fprintf(stderr, "nuvora-cli program: error %d: %s\n", loaded.error,
+                     qPrintable(loaded.reason));
+        return kExitImageError;
+    }
+
+    SerialLine line;
+    PortControl control(line, prompter, programFolder);
+    if (!port.device.isEmpty()) {
+        const QString device = port.device;
+        control.setResolver([device](int) { return device; });
+        state->ComPort = 1; // any valid number: the resolver names the device
+    } else {
+        state->ComPort = static_cast<std::int16_t>(port.number);
+    }
+
+    TerminalRunView view(stderr, ::isatty(STDERR_FILENO) == 1);
+    ProgrammingRun run(*state, control, view, prompter);
+    int status = kExitWriteFailed;
+    QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
+        if (outcome == RunOutcome::PortFailed && !control.lastFailure().isEmpty())
+            std::fprintf(stderr, "nuvora-cli program: %s\n", qPrintable(control.lastFailure()));
+        status = exitFor(outcome);
+        QCoreApplication::exit(status);
+    });
+    // Start from inside the event loop, so that an outcome that comes at once still ends it.
+    QTimer::singleShot(0, &run, &ProgrammingRun::Command1_Click);
+    QCoreApplication::exec();
+    return status;
+}
+
+} // namespace nuvora::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "transfer/RunView.h"
+
+#include <QElapsedTimer>
+
+#include <chrono>
+#include <cstdio>
+
+namespace nuvora::cli {
+
+// The programming run's front end on a terminal: a progress bar redrawn in place when the
+// stream is a terminal, otherwise a plain line every tenth of the image.
+class TerminalRunView : public RunView {
+public:
+    static constexpr std::chrono::milliseconds kRedrawInterval{100};
+    static constexpr int kFrameBytes = 16;
+
+    TerminalRunView(std::FILE *to, bool interactive) : m_to(to), m_interactive(interactive) {}
+
+    void DisableCommands() override {}
+    void EnableCommands() override;
+    void setProgressMax(double max) override;
+    void setProgressValue(double value) override;
+    void SetLamp(LampState state) override;
+
+    int framesAnswered() const { return m_frames; }
+    int errors() const { return m_errors; }
+
+private:
+    void draw(bool final);
+
+    std::FILE *m_to = stderr;
+    bool m_interactive = false;
+    double m_max = 0;
+    double m_value = 0;
+    int m_frames = 0;
+    int m_errors = 0;
+    int m_lastTenth = -1;
+    bool m_lineOpen = false;
+    QElapsedTimer m_started;
+    QElapsedTimer m_lastDraw;
+};
+
+} // namespace nuvora::cli
