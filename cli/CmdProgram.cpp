@@ -59,6 +59,25 @@ void setFallbackTexts(AppState &state)
     state.LangText[19] = QStringLiteral("The whole image has been written to the EEPROM.");
 }
 
+// The outcome boxes, each on a line of its own below the progress bar.
+class BelowBarPrompter : public Prompter {
+public:
+    BelowBarPrompter(Prompter &inner, TerminalRunView &view) : m_inner(inner), m_view(view) {}
+    void message(const QString &text, int style, const QString &title) override
+    {
+        m_view.endLine();
+        m_inner.message(text, style, title);
+    }
+    OpenFileAnswer openFile(const OpenFileOptions &options) override
+    {
+        return m_inner.openFile(options);
+    }
+
+private:
+    Prompter &m_inner;
+    TerminalRunView &m_view;
+};
+
 int exitFor(RunOutcome outcome)
 {
     switch (outcome) {
@@ -141,7 +160,8 @@ int runProgram(const QStringList &args)
     }
 
     TerminalRunView view(stderr, ::isatty(STDERR_FILENO) == 1);
-    ProgrammingRun run(*state, control, view, prompter);
+    BelowBarPrompter runPrompter(prompter, view);
+    ProgrammingRun run(*state, control, view, runPrompter);
     int status = kExitWriteFailed;
     QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
         if (outcome == RunOutcome::PortFailed && !control.lastFailure().isEmpty())

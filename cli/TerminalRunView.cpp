@@ -45,8 +45,13 @@ void TerminalRunView::SetLamp(LampState state)
 
 void TerminalRunView::EnableCommands()
 {
-    // The outcome box follows on its own line.
+    endLine();
+}
+
+void TerminalRunView::endLine()
+{
     if (m_lineOpen) {
+        draw(true); // the figures as they stand, not as last throttled
         std::fputc('\n', m_to);
         std::fflush(m_to);
         m_lineOpen = false;

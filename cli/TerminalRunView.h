@@ -24,6 +24,8 @@ public:
     void setProgressValue(double value) override;
     void SetLamp(LampState state) override;
 
+    // Ends a bar left open on the terminal, so that a message starts on a line of its own.
+    void endLine();
     int framesAnswered() const { return m_frames; }
     int errors() const { return m_errors; }
 
