@@ -75,10 +75,20 @@ bool MainWindow::Form_Load()
     return nuvora::Form_Load(*this, m_programFolder);
 }
 
-int MainWindow::px(double twips) const
+int twipsToPixels(double twips, double logicalDpi)
+{
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel * logicalDpi / 96.0));
+}
+
+double MainWindow::pixelsPerTwip() const
 {
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel * dpi / 96.0));
+    return dpi / 96.0 / kTwipsPerPixel;
+}
+
+int MainWindow::px(double twips) const
+{
+    return twipsToPixels(twips, screen() ? screen()->logicalDotsPerInch() : 96.0);
 }
 
 void MainWindow::buildControls()
@@ -141,7 +151,7 @@ void MainWindow::connectCommands()
 
 void MainWindow::InitStatusBar()
 {
-    m_lamps->InitStatusBar(m_progress, px(kTwipsPerPixel) / kTwipsPerPixel);
+    m_lamps->InitStatusBar(m_progress, pixelsPerTwip());
 }
 
 void MainWindow::SetCaptions()

@@ -30,6 +30,9 @@ class StatusLamps;
 // Twips of the designed layout become pixels at 15 twips per pixel on a 96 dpi screen.
 constexpr double kTwipsPerPixel = 15.0;
 
+// A length of the designed layout on a screen of the given logical dots per inch.
+int twipsToPixels(double twips, double logicalDpi);
+
 // Form1, the working window: builds the controls and menus and forwards their events to the
 // subsystems, which reach it back through the small view interfaces it implements.
 class MainWindow : public QMainWindow,
@@ -83,6 +86,7 @@ public:
     void Form_Unload() override;
 
     // Pixels for a length in twips on this window's screen.
+    double pixelsPerTwip() const;
     int px(double twips) const;
 
     const MainMenus &menus() const { return m_menus; }

@@ -106,6 +106,26 @@ private slots:
         QVERIFY(!m_window->usbAction()->isChecked());
     }
 
+    void twips_data()
+    {
+        QTest::addColumn<double>("twips");
+        QTest::addColumn<double>("dpi");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("client width at 96 dpi") << 4935.0 << 96.0 << 329;
+        QTest::newRow("lamp panel at 96 dpi") << 255.0 << 96.0 << 17;
+        QTest::newRow("lamp panel at 144 dpi") << 255.0 << 144.0 << 26; // 25.5 rounds up
+        QTest::newRow("client width at 120 dpi") << 4935.0 << 120.0 << 411;
+        QTest::newRow("banner left at 192 dpi") << 105.0 << 192.0 << 14;
+        QTest::newRow("zero") << 0.0 << 144.0 << 0;
+    }
+    void twips()
+    {
+        QFETCH(double, twips);
+        QFETCH(double, dpi);
+        QFETCH(int, pixels);
+        QCOMPARE(twipsToPixels(twips, dpi), pixels);
+    }
+
     void layoutFromTwips()
     {
         // The offscreen screen has 96 dpi: 15 twips to the pixel.
