@@ -49,7 +49,8 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
       m_shutdown(std::move(outside)), m_settings(programFolder),
       m_port(m_line, prompter, programFolder), m_run(state, m_port, *this, prompter),
       m_load(state, prompter, m_settings, *this),
-      m_languages(state, prompter, m_settings, *this, programFolder)
+      m_languages(state, prompter, m_settings, *this, programFolder),
+      m_portMenu(state, *this, m_port, m_settings, prompter)
 {
     setObjectName(QStringLiteral("Form1"));
     QFont base(QStringLiteral("Verdana"));
@@ -147,6 +148,11 @@ void MainWindow::connectCommands()
         connect(m_menus.smnuLingue[static_cast<size_t>(i)], &QAction::triggered, this,
                 [this, i] { m_languages.smnuLingue_Click(i); });
     }
+    for (int k = 1; k <= 4; ++k) {
+        connect(m_menus.mnuCox[static_cast<size_t>(k - 1)], &QAction::triggered, this,
+                [this, k] { m_portMenu.mnuCox_Click(k); });
+    }
+    connect(m_menus.mnuUSB, &QAction::triggered, this, [this] { m_portMenu.mnuUSB_Click(); });
 }
 
 void MainWindow::InitStatusBar()

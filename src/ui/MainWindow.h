@@ -8,6 +8,7 @@
 #include "lang/LanguageMenu.h"
 #include "serial/ComMenuMarks.h"
 #include "serial/PortControl.h"
+#include "serial/PortMenu.h"
 #include "serial/SerialLine.h"
 #include "state/AppState.h"
 #include "transfer/ProgrammingRun.h"
@@ -95,6 +96,7 @@ public:
     StatusLamps *lamps() const { return m_lamps; }
     AboutBox *aboutBox() const { return m_about; }
     PortControl &port() { return m_port; }
+    PortMenu &portMenu() { return m_portMenu; }
     ProgrammingRun &run() { return m_run; }
     const SettingsFile &settings() const { return m_settings; }
     const QString &programFolder() const { return m_programFolder; }
@@ -119,6 +121,7 @@ private:
     ProgrammingRun m_run; // the Start button's programming run
     LoadCommands m_load;
     LanguageMenu m_languages;
+    PortMenu m_portMenu; // the Com menu's items
 
     MainMenus m_menus;
     QLabel *m_banner = nullptr;         // Label1
