@@ -16,7 +16,11 @@
 
 #include <cstdio>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace nuvora::cli {
 
@@ -159,7 +163,12 @@ int runProgram(const QStringList &args)
         state->ComPort = static_cast<std::int16_t>(port.number);
     }
 
-    TerminalRunView view(stderr, ::isatty(STDERR_FILENO) == 1);
+#ifdef Q_OS_WIN
+    const bool interactive = _isatty(_fileno(stderr)) != 0;
+#else
+    const bool interactive = ::isatty(STDERR_FILENO) == 1;
+#endif
+    TerminalRunView view(stderr, interactive);
     BelowBarPrompter runPrompter(prompter, view);
     ProgrammingRun run(*state, control, view, runPrompter);
     int status = kExitWriteFailed;

@@ -2,7 +2,13 @@
 // recovers from garbage. The product's tests rely on it behaving like the device.
 #include "SimulatedDevice.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -79,7 +85,21 @@ private slots:
     void faultsCountRequests_data();
     void faultsCountRequests();
     void hangsUpAfterRequests();
+    void programLinksAndDumpsOnSignal_data();
+    void programLinksAndDumpsOnSignal();
+    void programRefusesBadOptions_data();
+    void programRefusesBadOptions();
 };
+
+namespace {
+QString devsimProgram()
+{
+    const QString folder = qEnvironmentVariableIsSet("NUVORA_BIN_DIR")
+                               ? qEnvironmentVariable("NUVORA_BIN_DIR")
+                               : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    return folder + QStringLiteral("/nuvora-devsim");
+}
+} // namespace
 
 void DeviceSimulatorTest::answers_data()
 {
@@ -190,6 +210,64 @@ void DeviceSimulatorTest::hangsUpAfterRequests()
     client.send(kProbe);
     client.receive();
     QTRY_VERIFY(sim->stats().hungUp);
+}
+
+void DeviceSimulatorTest::programLinksAndDumpsOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void DeviceSimulatorTest::programLinksAndDumpsOnSignal()
+{
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM7");
+    const QString dump = dir.filePath("eeprom.bin");
+    QProcess sim;
+    sim.start(devsimProgram(), {"--link", link, "--dump", dump});
+    QVERIFY2(sim.waitForReadyRead(5000), qPrintable(sim.errorString()));
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+    {
+        RawClient client(link.toStdString());
+        QVERIFY(client.ok());
+        client.send(writeFrame(0x20, QByteArray(16, char(0x42))));
+        QCOMPARE(client.receive().size(), 1);
+    }
+    ::kill(pid_t(sim.processId()), signal);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(sim.readAllStandardError().contains("1 requests"));
+    QFile f(dump);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray eeprom = f.readAll();
+    QCOMPARE(eeprom.size(), 65536);
+    QCOMPARE(eeprom.mid(0x20, 16), QByteArray(16, char(0x42)));
+    QCOMPARE(eeprom.count(char(0xFF)), 65536 - 16);
+    QVERIFY(!QFileInfo(link).isSymLink()); // the alias goes with the device
+}
+
+void DeviceSimulatorTest::programRefusesBadOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown option") << QStringList{"--fast"};
+    QTest::newRow("count missing") << QStringList{"--ignore-first"};
+    QTest::newRow("count not a number") << QStringList{"--stale", "many"};
+    QTest::newRow("negative late") << QStringList{"--late-ms", "-5"};
+    QTest::newRow("zero baud") << QStringList{"--baud", "0"};
+}
+
+void DeviceSimulatorTest::programRefusesBadOptions()
+{
+    QFETCH(QStringList, args);
+    QProcess sim;
+    sim.start(devsimProgram(), args);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(sim.readAllStandardError().contains("--help"));
+    QVERIFY(sim.readAllStandardOutput().isEmpty()); // no device path printed
 }
 
 QTEST_GUILESS_MAIN(DeviceSimulatorTest)
