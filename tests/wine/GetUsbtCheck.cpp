@@ -4,8 +4,11 @@
 //   read PATH VALUE TEXT         ReadRegString(HKLM, PATH, VALUE) returns TEXT
 //   enum PATH NAME...            EnumSubKeys of HKLM\PATH lists NAME... and the end marker
 //   setraw PATH VALUE TEXT       stores TEXT as REG_BINARY without terminator (set-up only)
-//   dynadd DEVICE HARDWAREKEY    adds a present device on the configuration-manager route
-//   dynclear                     removes every device added by dynadd
+//   dyn TEXT [DEVICE HARDWAREKEY]...
+//                                with these devices present on the configuration-manager
+//                                route, the lookup returns TEXT. The devices are volatile keys
+//                                made and removed within this one run, so a restart of the
+//                                Wine server between steps cannot lose them.
 #include "serial/GetUSBT.h"
 #include "serial/RegistryWin32.h"
 
@@ -142,10 +145,14 @@ int main(int argc, char **argv)
         return enumCheck(argv[2], argc - 3, argv + 3);
     if (command == "setraw" && argc == 5)
         return setRaw(argv[2], argv[3], argv[4]);
-    if (command == "dynadd" && argc == 4)
-        return dynAdd(argv[2], argv[3]);
-    if (command == "dynclear" && argc == 2)
-        return dynClear();
-    std::fprintf(stderr, "usage: nuvora-getusbt-check expect|read|enum|setraw|dynadd|dynclear\n");
+    if (command == "dyn" && argc >= 3 && argc % 2 == 1) {
+        int failures = dynClear();
+        for (int i = 3; i + 1 < argc; i += 2)
+            failures += dynAdd(argv[i], argv[i + 1]);
+        failures += verdict("GetUSBCom", nuvora::GetUSBCom(), argv[2]);
+        failures += dynClear();
+        return failures ? 1 : 0;
+    }
+    std::fprintf(stderr, "usage: nuvora-getusbt-check expect|read|enum|setraw|dyn\n");
     return 2;
 }
