@@ -106,7 +106,9 @@ void SerialLine::discardInput()
 {
     if (m_port.isOpen()) {
         m_port.clear(QSerialPort::Input);
-        m_port.clearError();
+        // clearError() emits a signal and builds a string: only when there is an error.
+        if (m_port.error() != QSerialPort::NoError)
+            m_port.clearError();
     }
 }
 
