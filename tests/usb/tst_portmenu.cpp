@@ -1,5 +1,6 @@
 // The Com menu's handlers on a real serial line (simulated devices on pseudo-terminals reached
-// through ports/COMn aliases) and a real settings file.
+// through ports/COMn aliases) and a real settings file; the operator's cases through the
+// window are in tst_portmenu_window.cpp.
 #include "RecordingPrompter.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
@@ -25,8 +26,6 @@ namespace {
 
 const test::Box kErrorCom{QStringLiteral("Com Not Avaible!Please select a NEW com"), 16,
                           QStringLiteral("Error Com")};
-const test::Box kNoUsb{QStringLiteral("USB port not available\rPlease select a different COM port"),
-                       16, QStringLiteral("Error")};
 
 // The Com menu's check marks without a window.
 class MarksFake : public ComMenuMarks {
@@ -110,12 +109,9 @@ class TestPortMenu : public QObject {
 private slots:
     void portNumberFromName_data();
     void portNumberFromName();
-    void sameComPortReopensAndSaves();
     void comPortMoves_data();
     void comPortMoves();
-    void usbAdapterFound();
     void usbNameWithoutNumber();
-    void usbNotFoundChangesNothing();
     void failedSaveIsReported_data();
     void failedSaveIsReported();
 };
@@ -154,30 +150,6 @@ void TestPortMenu::portNumberFromName()
     QFETCH(QByteArray, name);
     QFETCH(int, number);
     QCOMPARE(int(PortNumberFromName(name.toStdString())), number);
-}
-
-void TestPortMenu::sameComPortReopensAndSaves()
-{
-    Rig rig;
-    auto sim = test::startDevice();
-    rig.alias(2, sim.get());
-    rig.startOn(2);
-    QVERIFY(rig.line.isOpen());
-    // Stray bytes wait in the open port; a reopen throws them away.
-    sim->inject({0x11, 0x22, 0x33});
-    QTRY_VERIFY(rig.line.bytesWaiting() > 0);
-    QFile::remove(rig.settings->path());
-
-    rig.menu->mnuCox_Click(2);
-
-    QVERIFY(rig.line.isOpen());
-    QCOMPARE(rig.line.device(), rig.aliasPath(2));
-    QCOMPARE(rig.line.bytesWaiting(), qint64(0));
-    QCOMPARE(rig.marks.checked(), QStringLiteral("2"));
-    QCOMPARE(rig.state->ComPort, std::int16_t(2));
-    QCOMPARE(rig.savedComLine(), QByteArray("COM=2"));
-    QCOMPARE(rig.prompter.boxes, QList<test::Box>{});
-    QCOMPARE(rig.lookups, 0);
 }
 
 void TestPortMenu::comPortMoves_data()
@@ -226,32 +198,6 @@ void TestPortMenu::comPortMoves()
     QCOMPARE(rig.savedComLine(), QByteArray("COM=") + QByteArray::number(to));
 }
 
-void TestPortMenu::usbAdapterFound()
-{
-    Rig rig;
-    auto com1 = test::startDevice();
-    auto adapter = test::startDevice();
-    rig.alias(1, com1.get());
-    rig.alias(12, adapter.get());
-    rig.startOn(1);
-    QVERIFY(rig.line.isOpen());
-    rig.usbName = "COM12";
-
-    rig.menu->mnuUSB_Click();
-
-    QCOMPARE(rig.lookups, 1);
-    QCOMPARE(rig.state->ComPort, std::int16_t(12));
-    QCOMPARE(rig.marks.checked(), QStringLiteral("USB"));
-    QVERIFY(rig.line.isOpen());
-    QCOMPARE(rig.line.device(), rig.aliasPath(12));
-    QCOMPARE(rig.savedComLine(), QByteArray("COM=12"));
-    QCOMPARE(rig.prompter.boxes, QList<test::Box>{});
-    // The line really leads to the adapter's device: a probe frame gets its answer.
-    QVERIFY(rig.line.write(QByteArray("\x00\x00\x04\x00\x04", 5)));
-    QVERIFY(adapter->waitForRequests(1, std::chrono::seconds(5)));
-    QCOMPARE(com1->stats().requests, 0);
-}
-
 void TestPortMenu::usbNameWithoutNumber()
 {
     Rig rig;
@@ -267,29 +213,6 @@ void TestPortMenu::usbNameWithoutNumber()
     QVERIFY(!rig.line.isOpen());
     QCOMPARE(rig.prompter.boxes, QList<test::Box>{kErrorCom});
     QCOMPARE(rig.savedComLine(), QByteArray("COM=0"));
-}
-
-void TestPortMenu::usbNotFoundChangesNothing()
-{
-    Rig rig;
-    auto com2 = test::startDevice();
-    rig.alias(2, com2.get());
-    rig.startOn(2);
-    QVERIFY(rig.line.isOpen());
-    const QByteArray settingsBefore(
-        "COM=2\r\nLINGUA=Italiano\r\nFILE1=\r\nFILE2=\r\nFILE3=\r\nFILE4=\r\n");
-    test::writeFile(rig.settings->path(), settingsBefore);
-    rig.usbName.clear();
-
-    rig.menu->mnuUSB_Click();
-
-    QCOMPARE(rig.lookups, 1);
-    QCOMPARE(rig.prompter.boxes, QList<test::Box>{kNoUsb});
-    QCOMPARE(rig.marks.checked(), QString());
-    QCOMPARE(rig.state->ComPort, std::int16_t(2));
-    QVERIFY(rig.line.isOpen());
-    QCOMPARE(rig.line.device(), rig.aliasPath(2));
-    QCOMPARE(test::readFile(rig.settings->path()), settingsBefore);
 }
 
 void TestPortMenu::failedSaveIsReported_data()

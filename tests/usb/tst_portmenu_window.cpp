@@ -137,6 +137,10 @@ private slots:
         QVERIFY(m_window->port().line().isOpen());
         QCOMPARE(m_window->port().line().device(), alias(12));
         QCOMPARE(test::readFile(ini()), settingsFor(12));
+        // The line really leads to the adapter: a probe frame arrives there and only there.
+        QVERIFY(m_window->port().line().write(QByteArray("\x00\x00\x04\x00\x04", 5)));
+        QVERIFY(m_adapter->waitForRequests(1, std::chrono::seconds(5)));
+        QCOMPARE(m_com2->stats().requests, 0);
     }
 
     void usbWithoutAdapter()
