@@ -12,8 +12,8 @@ namespace {
 
 const QString kDevices = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb1");
 
-// Builds <root>/bus/usb-serial/drivers/<driver>/ the way the kernel fills it. Each entry of
-// spec is one of: "ttyUSBk" (a device folder and a relative link to it), "dangling:ttyUSBk"
+// Builds <root>/bus/usb-serial/drivers/<driver>/ the way the kernel fills it. Each entry is
+// one of: "ttyUSBk" (a device folder and a relative link to it), "dangling:ttyUSBk"
 // (a link whose device is gone), "file:name" (a plain attribute file such as bind),
 // "link:name" (a link to a non-tty folder such as module).
 void layOut(const QString &root, const QString &driver, const QStringList &entries)

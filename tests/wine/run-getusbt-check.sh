@@ -23,6 +23,8 @@ cleanup() {
     rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
+# A CTest timeout sends TERM: leave through the EXIT trap so no Wine server outlives the test.
+trap 'exit 143' TERM INT
 
 failures=0
 step=0
