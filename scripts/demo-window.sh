@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The demo on a display: the Nuvora window with the device simulator as its serial port and
-# the sample image in the recent-file list, so that Start can be pressed at once. It runs in a
-# program folder of its own (a copy of build/bin), leaving the build's settings alone.
+# the image (data/sample.mhx unless one is named) first in the recent-file list, one click from
+# Ready. It runs in a program folder of its own (a copy of build/bin), leaving the build's
+# settings alone.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 BIN=$ROOT/build/bin
+IMAGE=$(readlink -f "${1:-$ROOT/data/sample.mhx}")
 PORT=7
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/nuvora-demo.XXXXXX")
@@ -39,9 +41,9 @@ fi
 LANGUAGE=English
 [ -f "$WORK/$LANGUAGE.lng" ] || LANGUAGE=$(basename "$(ls "$WORK"/*.lng | head -n1)" .lng)
 printf 'COM=%s\r\nLINGUA=%s\r\nFILE1=%s\r\nFILE2=\r\nFILE3=\r\nFILE4=\r\n' \
-    "$PORT" "$LANGUAGE" "$ROOT/data/sample.mhx" >"$WORK/nuvora.ini"
+    "$PORT" "$LANGUAGE" "$IMAGE" >"$WORK/nuvora.ini"
 
-echo "Nuvora is open: File > $(basename "$ROOT/data/sample.mhx") loads the sample, then Start."
+echo "Nuvora is open: File > $IMAGE loads the image, then press Start."
 echo "The device simulator answers on COM$PORT ($(head -n1 "$WORK/devsim.out" 2>/dev/null))."
 "$WORK/Nuvora" || true
 
@@ -49,11 +51,11 @@ echo "The device simulator answers on COM$PORT ($(head -n1 "$WORK/devsim.out" 2>
 kill "$SIM_PID" 2>/dev/null || true
 wait "$SIM_PID" 2>/dev/null || true
 SIM_PID=
-if [ -f "$WORK/eeprom.bin" ] && "$BIN/nuvora-cli" info "$ROOT/data/sample.mhx" \
+if [ -f "$WORK/eeprom.bin" ] && "$BIN/nuvora-cli" info "$IMAGE" \
     --dump "$WORK/image.bin" >/dev/null 2>&1; then
     if cmp -s -n "$(stat -c %s "$WORK/image.bin")" "$WORK/image.bin" "$WORK/eeprom.bin"; then
-        echo "The simulated EEPROM holds the sample image."
+        echo "The simulated EEPROM holds the image."
     else
-        echo "The simulated EEPROM does not hold the sample image (was Start pressed?)."
+        echo "The simulated EEPROM does not hold the image (was Start pressed?)."
     fi
 fi
