@@ -113,6 +113,42 @@ private slots:
         m_sim.reset();
     }
 
+    void startupOpensTheSavedPort_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("port");
+        QTest::newRow("no settings file: COM1") << QByteArray() << 1;
+        QTest::newRow("unreadable settings: COM1") << QByteArray("COM=x\r\n") << 1;
+        QTest::newRow("COM=4") << QByteArray("COM=4\r\nLINGUA=\r\nFILE1=\r\nFILE2=\r\nFILE3=\r\n"
+                                             "FILE4=\r\n")
+                               << 4;
+    }
+    void startupOpensTheSavedPort()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, port);
+        m_sim = std::make_unique<devsim::DeviceSimulator>();
+        std::string error;
+        QVERIFY2(m_sim->start(&error), error.c_str());
+        QVERIFY(QDir().mkpath(m_folder + QStringLiteral("/ports")));
+        QVERIFY(QFile::link(QString::fromStdString(m_sim->slavePath()),
+                            m_folder + QStringLiteral("/ports/COM%1").arg(port)));
+        for (int other = 1; other <= 4; ++other) {
+            if (other != port) // plain files: these numbers never open, on any machine
+                test::writeFile(m_folder + QStringLiteral("/ports/COM%1").arg(other), "no port");
+        }
+        if (!settings.isEmpty())
+            test::writeFile(m_folder + QStringLiteral("/nuvora.ini"), settings);
+        ShutdownActions none;
+        none.endProcess = [] {};
+        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, none);
+        QVERIFY(m_window->Form_Load());
+        // Only the port of that number leads to the device; any other would have failed.
+        QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
+        QVERIFY(m_window->port().line().isOpen());
+        QCOMPARE(m_state->ComPort, port);
+    }
+
     void wholeRun()
     {
         bringUp({});
