@@ -1,5 +1,5 @@
-// Renders the real main window in its three states (No file, Ready, Busy) into PNG files, for
-// the README. Run by scripts/screenshots.sh under Xvfb.
+// Renders the real main window in its three states (No file, Ready, Busy) and the About box
+// into PNG files, for the README. Run by scripts/screenshots.sh under Xvfb.
 #include "RecordingPrompter.h"
 #include "ui/MainWindow.h"
 
@@ -72,6 +72,13 @@ int main(int argc, char **argv)
     window.SetLamp(LampState::TxOn);
     window.SetLamp(LampState::RxOn);
     ok = save(window, out + QStringLiteral("/window-busy.png")) && ok;
+    window.EnableCommands();
+    window.menus().mnuAbo->trigger();
+    if (AboutBox *about = window.aboutBox()) {
+        if (!QTest::qWaitForWindowExposed(about))
+            return 1;
+        ok = save(*about, out + QStringLiteral("/about.png")) && ok;
+    }
     for (const test::Box &box : prompter.boxes)
         std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
     return ok ? 0 : 1;

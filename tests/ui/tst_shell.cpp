@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
@@ -172,6 +173,18 @@ private slots:
         QCOMPARE(seenIcon, icon);
         QCOMPARE(seenTitle, shownTitle);
         QCOMPARE(seenText, QStringLiteral("USB port not available\nPlease select"));
+    }
+
+    void shippedIcon()
+    {
+        // The icon goes by its content, whatever its extension says.
+        QImageReader reader(test::sourceDataDir() + QStringLiteral("/VURUVEVI.ROD"));
+        const QImage icon = reader.read();
+        QVERIFY2(!icon.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QVERIFY(icon.hasAlphaChannel());
+        AboutBox box(test::sourceDataDir());
+        QVERIFY(!box.iconLabel()->pixmap().isNull());
     }
 
     void hostPath_data()
