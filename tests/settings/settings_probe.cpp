@@ -1,5 +1,5 @@
-// Test helper: runs LoadFileINI or SaveFileINI on a program folder and prints what happened,
-// one "key=value" line each, for a test that started it as another user.
+// Test helper, "settings_probe load|save FOLDER": runs LoadFileINI or SaveFileINI on a folder
+// and prints what happened, one "key=value" line each, for a test running it as another user.
 #include "app/Prompter.h"
 #include "app/SettingsFile.h"
 #include "serial/ComMenuMarks.h"
@@ -21,13 +21,10 @@ public:
     nuvora::OpenFileAnswer openFile(const nuvora::OpenFileOptions &) override { return {}; }
 };
 
-class PrintingMarks : public nuvora::ComMenuMarks {
+class NoMarks : public nuvora::ComMenuMarks {
 public:
-    void setComChecked(int index, bool checked) override
-    {
-        std::printf("mark=com%d:%d\n", index, checked ? 1 : 0);
-    }
-    void setUsbChecked(bool checked) override { std::printf("mark=usb:%d\n", checked ? 1 : 0); }
+    void setComChecked(int, bool) override {}
+    void setUsbChecked(bool) override {}
 };
 
 } // namespace
@@ -36,21 +33,18 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: settings_probe load|save PROGRAM_FOLDER\n");
+    if (args.size() != 3)
         return 2;
-    }
     const nuvora::SettingsFile settings(args.at(2));
     std::printf("path=%s\n", qPrintable(settings.path()));
     auto state = std::make_unique<nuvora::AppState>();
     if (args.at(1) == QLatin1String("load")) {
         PrintingPrompter prompter;
-        PrintingMarks marks;
+        NoMarks marks;
         settings.LoadFileINI(*state, marks, prompter);
         std::printf("com=%d\n", state->ComPort);
     } else {
         state->ComPort = 3;
-        state->LanguageName = QStringLiteral("Probe");
         const nuvora::SaveResult saved = settings.SaveFileINI(*state);
         std::printf("save=%d|%d|%s\n", saved.ok ? 1 : 0, saved.error, qPrintable(saved.reason));
     }
