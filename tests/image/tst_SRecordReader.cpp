@@ -124,7 +124,7 @@ private slots:
         row("S1 records only", "S1130000000102030405060708090A0B0C0D0E0F00\n", kRejected, {});
         row("count 04 only", lines({s2(0, ""), s2(0x20, "")}), kRejected, {});
         row("text before data", "hello\n" + r0 + "\n", kRejected, {});
-        row("binary garbage", B("\x7F" "ELF\x02\x01\x01\0\0\0\xFF\xFE\n\0\x01", 15), kRejected, {});
+        row("binary garbage", B("\177ELF\x02\x01\x01\0\0\0\xFF\xFE\n\0\x01", 15), kRejected, {});
         row("NUL line first", B("\0\0\0\n", 4) + r0, kRejected, {});
         // What was read stays in the buffer, but the load fails: never a partial image.
         row("text after data", r0 + "\n:1000000000\n" + r1, kRejected, b16);
@@ -138,7 +138,7 @@ private slots:
         row("read fails", "@/proc/self/mem", kErrDeviceIo, {});
         row("count not hex", r0 + "\nS2G40000000102\n", kErrTypeMismatch, b16);
         row("count missing", "S2\n", kErrTypeMismatch, {});
-        row("NUL in count", B("S2\0" "5000000AA00\n", 14), kErrTypeMismatch, {});
+        row("NUL in count", B("S2\0005000000AA00\n", 15), kErrTypeMismatch, {});
         row("32 bytes at FFF0 stop at the end", lines({one, s2(0xFFF0, bytes(64, 32))}),
             kErrIndexOutOfRange, "\x01" + B(0xFFEF, '\xFF') + bytes(64, 16));
         row("record below the first", lines({s2(0x100, "\x01"), s2(0xF0, "\x02")}),
@@ -227,9 +227,9 @@ private slots:
         for (char &c : binary)
             c = char(random.bounded(256));
         const QString bin = write(binary), mhx = bin + ".mhx";
-        const test::ProgramRun run = test::runProgram(QStringList{tool, bin, "-binary"} + options +
-                                                      QStringList{"-o", mhx, "-motorola",
-                                                                  "-address-length=3"});
+        const test::ProgramRun run =
+            test::runProgram(QStringList{tool, bin, "-binary"} + options +
+                             QStringList{"-o", mhx, "-motorola", "-address-length=3"});
         QVERIFY2(run.status == 0, run.err.constData());
         QCOMPARE(load(mhx).kind, Kind::Loaded);
         QCOMPARE(m_state->ImageEnd, size - 1);

@@ -10,7 +10,8 @@ ProgramRun runProgram(const QStringList &command, const QProcessEnvironment &env
     p.setProcessEnvironment(env);
     p.start(command.first(), command.mid(1));
     if (!p.waitForStarted(10000))
-        return {-2, {}, "cannot start " + command.first().toUtf8() + ": " + p.errorString().toUtf8()};
+        return {
+            -2, {}, "cannot start " + command.first().toUtf8() + ": " + p.errorString().toUtf8()};
     if (!p.waitForFinished(60000)) {
         p.kill();
         p.waitForFinished();
