@@ -91,9 +91,11 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxTextFileBytes + 1));
         QTest::newRow("missing") << m_dir.filePath("none.lng") << "file not found";
         QTest::newRow("folder") << m_dir.path() << "folder";
-        QTest::newRow("device") << "/dev/zero" << "not a regular file";
+        QTest::newRow("device") << "/dev/zero"
+                                << "not a regular file";
         QTest::newRow("too large") << large << "too large";
-        QTest::newRow("read error") << "/proc/self/mem" << ":";
+        QTest::newRow("read error") << "/proc/self/mem"
+                                    << ":";
     }
 
     void failures()
@@ -130,8 +132,8 @@ private slots:
         const QStringList perche = {u"Perché no?"_qs, u"€ 5"_qs};
         QTest::newRow("UTF-8") << QByteArray("Perch\xC3\xA9 no?\r\n\xE2\x82\xAC 5\r\n") << perche;
         QTest::newRow("Windows-1252") << QByteArray("Perch\xE9 no?\r\n\x80 5\r\n") << perche;
-        QTest::newRow("UTF-8, mark") << QByteArray("\xEF\xBB\xBFPerch\xC3\xA9 no?\n\xE2\x82\xAC 5")
-                                     << perche;
+        QTest::newRow("UTF-8, mark")
+            << QByteArray("\xEF\xBB\xBFPerch\xC3\xA9 no?\n\xE2\x82\xAC 5") << perche;
         QTest::newRow("as written") << QByteArray("  a  \r\n;-- m\r\n\r\nlast")
                                     << QStringList{"  a  ", ";-- m", "", "last"};
     }
