@@ -1,4 +1,5 @@
 // nuvora-cli ports: the serial ports this machine has, under the window's port numbers.
+#include "CommandLine.h"
 #include "Commands.h"
 
 #include "serial/PortMenu.h"
@@ -20,7 +21,6 @@ namespace nuvora::cli {
 
 namespace {
 
-constexpr int kExitUsage = 2;
 constexpr quint16 kFtdiVendorId = 0x0403;
 
 const char kPortsHelp[] =
@@ -92,24 +92,11 @@ int runPorts(const QStringList &args)
 {
     QString folder = QCoreApplication::applicationDirPath();
     QString sysfs = QString::fromLatin1(kDefaultSysfsRoot);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kPortsHelp, stdout);
-            return 0;
-        }
-        if (a == QLatin1String("--folder") || a == QLatin1String("--sysfs")) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "nuvora-cli ports: %s needs a folder\n", qPrintable(a));
-                return kExitUsage;
-            }
-            (a == QLatin1String("--folder") ? folder : sysfs) = args.at(++i);
-        } else {
-            std::fprintf(stderr, "nuvora-cli ports: unknown argument '%s'\n", qPrintable(a));
-            std::fputs(kPortsHelp, stderr);
-            return kExitUsage;
-        }
-    }
+    if (const auto done = parseArguments("ports", args, kPortsHelp,
+                                         {{"--folder", "a folder", &folder},
+                                          {"--sysfs", "a folder", &sysfs}},
+                                         nullptr))
+        return *done;
 
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {

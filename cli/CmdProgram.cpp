@@ -1,10 +1,9 @@
 // nuvora-cli program: the Start button on a terminal, with the same run the window uses.
+#include "CommandLine.h"
 #include "Commands.h"
 #include "TerminalPrompter.h"
 #include "TerminalRunView.h"
 
-#include "image/SRecordReader.h"
-#include "lang/LangTable.h"
 #include "serial/PortControl.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
@@ -26,9 +25,6 @@ namespace nuvora::cli {
 
 namespace {
 
-constexpr int kExitUsage = 2;
-constexpr int kExitRejected = 3;
-constexpr int kExitImageError = 4;
 constexpr int kExitPort = 5;
 constexpr int kExitNoDevice = 6;
 constexpr int kExitWriteFailed = 7;
@@ -51,17 +47,6 @@ const char kProgramHelp[] =
     "exit status: 0 programmed, 2 usage error, 3 image rejected (no usable S2 data),\n"
     "4 image cannot be read, 5 port will not open, 6 the device does not answer the probe,\n"
     "7 a write frame was not acknowledged (the EEPROM holds part of the image).\n";
-
-// Words for the outcome when no language file is at hand.
-void setFallbackTexts(AppState &state)
-{
-    state.LangText[8] = QStringLiteral("Nuvora - EEPROM image");
-    state.LangText[9] = QStringLiteral("The device does not answer.");
-    state.LangText[10] = QStringLiteral("Writing stopped: the device did not confirm a block.");
-    state.LangText[16] = QStringLiteral("The file holds no usable S-record data.");
-    state.LangText[18] = QStringLiteral("Programming complete");
-    state.LangText[19] = QStringLiteral("The whole image has been written to the EEPROM.");
-}
 
 // The outcome boxes, each on a line of its own below the progress bar.
 class BelowBarPrompter : public Prompter {
@@ -104,29 +89,11 @@ int runProgram(const QStringList &args)
     QString image;
     QString portText;
     QString language = QStringLiteral("English");
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kProgramHelp, stdout);
-            return 0;
-        }
-        if (a == QLatin1String("--port") || a == QLatin1String("--lang")) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "nuvora-cli program: %s needs a value\n", qPrintable(a));
-                return kExitUsage;
-            }
-            (a == QLatin1String("--port") ? portText : language) = args.at(++i);
-        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
-            std::fprintf(stderr, "nuvora-cli program: unknown option '%s'\n", qPrintable(a));
-            return kExitUsage;
-        } else if (image.isEmpty()) {
-            image = a;
-        } else {
-            std::fprintf(stderr, "nuvora-cli program: only one IMAGE, got '%s' too\n",
-                         qPrintable(a));
-            return kExitUsage;
-        }
-    }
+    if (const auto done = parseArguments("program", args, kProgramHelp,
+                                         {{"--port", "a value", &portText},
+                                          {"--lang", "a value", &language}},
+                                         &image))
+        return *done;
     if (image.isEmpty() || portText.isEmpty()) {
         std::fputs(kProgramHelp, stderr);
         return kExitUsage;
@@ -138,20 +105,10 @@ int runProgram(const QStringList &args)
     }
 
     const QString programFolder = QCoreApplication::applicationDirPath();
-    auto state = std::make_unique<AppState>(); // 64 KiB image: not on the stack
-    setFallbackTexts(*state);
-    state->LanguageName = language;
-    LoadLanguage(*state, programFolder);
-
+    auto state = stateWithLanguage(language);
     TerminalPrompter prompter(stderr);
-    const LoadOutcome loaded = LoadFileMHX(*state, image, prompter);
-    if (loaded.kind == LoadOutcome::Kind::Rejected)
-        return kExitRejected;
-    if (loaded.kind == LoadOutcome::Kind::Error) {
-        std::fprintf(stderr, "nuvora-cli program: error %d: %s\n", loaded.error,
-                     qPrintable(loaded.reason));
-        return kExitImageError;
-    }
+    if (const int status = loadImage("program", *state, image, prompter))
+        return status;
 
     SerialLine line;
     PortControl control(line, prompter, programFolder);
