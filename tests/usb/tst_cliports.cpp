@@ -165,7 +165,7 @@ void TestCliPorts::usage_data()
     QTest::addColumn<QByteArray>("err");
 
     QTest::newRow("unknown option")
-        << QStringList{QStringLiteral("--fast")} << 2 << QByteArray("unknown argument '--fast'");
+        << QStringList{QStringLiteral("--fast")} << 2 << QByteArray("unknown option '--fast'");
     QTest::newRow("stray argument")
         << QStringList{QStringLiteral("COM3")} << 2 << QByteArray("unknown argument 'COM3'");
     QTest::newRow("--sysfs without folder")
