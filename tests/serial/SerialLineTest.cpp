@@ -1,60 +1,25 @@
-#include "serial/PortControl.h"
 #include "serial/SerialLine.h"
+#include "serial/PortControl.h"
 
+#include "Fixtures.h"
 #include "RecordingPrompter.h"
 #include "SimulatedDevice.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace nuvora;
 using test::Box;
 
-namespace {
-const QString kComBox = QStringLiteral("Com Not Avaible!Please select a NEW com");
-
-// Waits until the line has taken in at least `count` bytes.
-bool waitForBytes(SerialLine &line, qint64 count)
-{
-    QSignalSpy spy(&line, &SerialLine::readyRead);
-    for (int i = 0; i < 50 && line.bytesWaiting() < count; ++i)
-        spy.wait(100);
-    return line.bytesWaiting() >= count;
-}
-} // namespace
-
 class SerialLineTest : public QObject {
     Q_OBJECT
 private slots:
-    void opensSimulatorAndCarriesBytes();
     void openFailures_data();
     void openFailures();
-    void busyPortIsToldApartFromPermission();
-    void staleInputIsDroppedOnOpen();
-    void hangUpClosesThePort();
-    void setComSameNumberReopens();
-    void openComOnOpenPortIsNoOp();
-    void setComMissingPortShowsBoxOnce();
-    void setComBusyPortSaysWhy();
+    void setComAndOpenCom_data();
+    void setComAndOpenCom();
 };
-
-void SerialLineTest::opensSimulatorAndCarriesBytes()
-{
-    auto sim = test::startDevice();
-    SerialLine line;
-    QVERIFY2(line.open(test::devicePath(*sim)), qPrintable(line.failureText()));
-    QCOMPARE(line.failure(), OpenFailure::None);
-    QVERIFY(line.write(QByteArray::fromHex("0000040004")));
-    QVERIFY(waitForBytes(line, 2));
-    QCOMPARE(line.readAll(), QByteArray::fromHex("ffff"));
-    QCOMPARE(line.bytesWaiting(), 0);
-    line.close();
-    QVERIFY(!line.isOpen());
-    QVERIFY(!line.write("x"));
-}
 
 void SerialLineTest::openFailures_data()
 {
@@ -73,127 +38,66 @@ void SerialLineTest::openFailures()
     QVERIFY(!line.open(device));
     QVERIFY(!line.isOpen());
     QCOMPARE(int(line.failure()), failure);
-    QVERIFY(!line.failureText().isEmpty());
-    if (!device.isEmpty())
-        QVERIFY2(line.failureText().contains(device), qPrintable(line.failureText()));
+    const QString text = line.failureText();
+    QVERIFY2(!text.isEmpty() && text.contains(device), qPrintable(text));
 }
 
-void SerialLineTest::busyPortIsToldApartFromPermission()
+void SerialLineTest::setComAndOpenCom_data()
 {
-    auto sim = test::startDevice();
-    SerialLine first, second;
-    QVERIFY(first.open(test::devicePath(*sim)));
-    QVERIFY(!second.open(test::devicePath(*sim)));
-    QCOMPARE(second.failure(), OpenFailure::Busy);
-    QVERIFY2(second.failureText().contains("busy"), qPrintable(second.failureText()));
-    QVERIFY(!second.failureText().contains("dialout"));
-    first.close();
-    QVERIFY2(second.open(test::devicePath(*sim)), qPrintable(second.failureText()));
+    QTest::addColumn<QString>("alias"); // ports/COM7 leads to the device, a "busy" one, or "gone"
+    QTest::addColumn<bool>("setCom");   // SetCom(7) first, else OpenCom(7)
+    QTest::addColumn<int>("then");      // OpenCom of this number next, 0: SetCom(7) again
+    QTest::addColumn<int>("result");    // what that OpenCom answers
+    QTest::addColumn<int>("waiting");   // of two bytes sent while open
+    QTest::addColumn<QString>("box");   // the one box's text as a pattern, "" for none
+    const QString com = "^Com Not Avaible!Please select a NEW com";
+    QTest::newRow("SetCom same number reopens") << "device" << true << 0 << 0 << 0 << "";
+    QTest::newRow("OpenCom keeps the open port") << "device" << false << 3 << 0 << 2 << "";
+    QTest::newRow("SetCom missing port, one box") << "gone" << true << 7 << -1 << 0 << com + "$";
+    QTest::newRow("SetCom busy port says why")
+        << "busy" << true << 7 << -1 << 0 << com + "\n.*busy";
 }
 
-void SerialLineTest::staleInputIsDroppedOnOpen()
+void SerialLineTest::setComAndOpenCom()
 {
-    auto sim = test::startDevice();
-    sim->inject({1, 2, 3, 4});
-    QTest::qWait(50); // the bytes reach the terminal before anyone opens it
-    SerialLine line;
-    QVERIFY(line.open(test::devicePath(*sim)));
-    QSignalSpy spy(&line, &SerialLine::readyRead);
-    spy.wait(200);
-    QCOMPARE(line.bytesWaiting(), 0);
-}
-
-void SerialLineTest::hangUpClosesThePort()
-{
-    auto sim = test::startDevice();
-    SerialLine line;
-    QVERIFY(line.open(test::devicePath(*sim)));
-    QSignalSpy lost(&line, &SerialLine::lineLost);
-    sim->hangUp();
-    QVERIFY(lost.wait(3000));
-    QVERIFY(!line.isOpen());
-    QTest::qWait(50); // the queued close has run; a storm of errors must not re-report
-    QCOMPARE(lost.count(), 1);
-    QVERIFY(!line.write("x"));
-}
-
-void SerialLineTest::setComSameNumberReopens()
-{
+    QFETCH(QString, alias);
+    QFETCH(bool, setCom);
+    QFETCH(int, then);
+    QFETCH(int, result);
+    QFETCH(int, waiting);
+    QFETCH(QString, box);
     auto sim = test::startDevice();
     QTemporaryDir folder;
-    QDir().mkpath(folder.filePath("ports"));
-    QVERIFY(QFile::link(test::devicePath(*sim), folder.filePath("ports/COM7")));
-    SerialLine line;
+    const QString device = test::devicePath(*sim);
+    QVERIFY(test::linkPort(folder.path(), 7, alias == "gone" ? folder.filePath("x") : device));
+    SerialLine other, line;
+    QVERIFY(alias != "busy" || other.open(device));
     test::RecordingPrompter prompter;
     PortControl port(line, prompter, folder.path());
-    port.SetCom(7);
-    QVERIFY(line.isOpen());
-    sim->inject({9, 9, 9});
-    QVERIFY(waitForBytes(line, 3));
-    // Closing and opening again drops what was waiting; a no-op would keep it.
-    port.SetCom(7);
-    QVERIFY(line.isOpen());
-    QCOMPARE(line.bytesWaiting(), 0);
-    QVERIFY(prompter.boxes.isEmpty());
-}
-
-void SerialLineTest::openComOnOpenPortIsNoOp()
-{
-    auto sim = test::startDevice();
-    QTemporaryDir folder;
-    QDir().mkpath(folder.filePath("ports"));
-    QVERIFY(QFile::link(test::devicePath(*sim), folder.filePath("ports/COM6")));
-    SerialLine line;
-    test::RecordingPrompter prompter;
-    PortControl port(line, prompter, folder.path());
-    std::int16_t number = 6;
-    QCOMPARE(port.OpenCom(number), std::int16_t(0));
-    sim->inject({7, 7});
-    QVERIFY(waitForBytes(line, 2));
-    // Even a number that has no port: the open port is simply kept.
-    std::int16_t other = 3;
-    QCOMPARE(port.OpenCom(other), std::int16_t(0));
-    QCOMPARE(line.bytesWaiting(), 2);
-    QVERIFY(prompter.boxes.isEmpty());
-}
-
-void SerialLineTest::setComMissingPortShowsBoxOnce()
-{
-    QTemporaryDir folder;
-    QDir().mkpath(folder.filePath("ports"));
-    QVERIFY(QFile::link(folder.filePath("gone"), folder.filePath("ports/COM3")));
-    SerialLine line;
-    test::RecordingPrompter prompter;
-    PortControl port(line, prompter, folder.path());
-    port.SetCom(3);
-    QVERIFY(!line.isOpen());
-    QCOMPARE(prompter.boxes.size(), 1);
-    QCOMPARE(prompter.boxes.first(), (Box{kComBox, 16, QStringLiteral("Error Com")}));
-    // The following Start finds no port either, and says nothing itself.
-    std::int16_t number = 3;
-    QCOMPARE(port.OpenCom(number), std::int16_t(-1));
-    QCOMPARE(prompter.boxes.size(), 1);
-    QVERIFY(!port.lastFailure().isEmpty());
-}
-
-void SerialLineTest::setComBusyPortSaysWhy()
-{
-    auto sim = test::startDevice();
-    QTemporaryDir folder;
-    QDir().mkpath(folder.filePath("ports"));
-    QVERIFY(QFile::link(test::devicePath(*sim), folder.filePath("ports/COM8")));
-    SerialLine other;
-    QVERIFY(other.open(test::devicePath(*sim)));
-    SerialLine line;
-    test::RecordingPrompter prompter;
-    PortControl port(line, prompter, folder.path());
-    port.SetCom(8);
-    QCOMPARE(prompter.boxes.size(), 1);
-    const QStringList lines = prompter.boxes.first().text.split('\n');
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.first(), kComBox);
-    QVERIFY2(lines.last().contains("busy"), qPrintable(lines.last()));
-    QCOMPARE(prompter.boxes.first().title, QStringLiteral("Error Com"));
+    std::int16_t number = 7;
+    if (setCom)
+        port.SetCom(number);
+    else
+        QCOMPARE(port.OpenCom(number), std::int16_t(0));
+    if (line.isOpen()) {
+        sim->inject({7, 7});
+        QTRY_COMPARE(line.bytesWaiting(), qint64(2));
+    }
+    number = std::int16_t(then);
+    if (then == 0)
+        port.SetCom(7);
+    else
+        QCOMPARE(int(port.OpenCom(number)), result);
+    QCOMPARE(line.isOpen(), result == 0);
+    QCOMPARE(line.bytesWaiting(), waiting);
+    QCOMPARE(prompter.boxes.size(), box.isEmpty() ? 0 : 1);
+    if (box.isEmpty())
+        return;
+    const Box shown = prompter.boxes.first();
+    QVERIFY2(QRegularExpression(box).match(shown.text).hasMatch(), qPrintable(shown.text));
+    QVERIFY(!shown.text.contains("dialout"));
+    QCOMPARE(shown.style, 16);
+    QCOMPARE(shown.title, QStringLiteral("Error Com"));
 }
 
 QTEST_GUILESS_MAIN(SerialLineTest)

@@ -24,6 +24,14 @@ QByteArray toBytes(const std::vector<std::uint8_t> &bytes)
                       static_cast<qsizetype>(bytes.size()));
 }
 
+QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim)
+{
+    QList<QByteArray> out;
+    for (const auto &r : sim.requestLog())
+        out << toBytes(r).toHex();
+    return out;
+}
+
 QByteArray expectedEeprom(const QByteArray &image)
 {
     QByteArray out = image;

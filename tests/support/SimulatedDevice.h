@@ -3,6 +3,7 @@
 #include "DeviceSimulator.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -14,6 +15,8 @@ namespace nuvora::test {
 std::unique_ptr<devsim::DeviceSimulator> startDevice(const devsim::SimOptions &options = {});
 QString devicePath(const devsim::DeviceSimulator &sim);
 QByteArray toBytes(const std::vector<std::uint8_t> &bytes);
+// The frames the device has received so far, in hex.
+QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim);
 // The image padded with 0xFF to whole 16-byte blocks, then 0xFF to the end of the EEPROM:
 // what the device holds after a run of an erased device.
 QByteArray expectedEeprom(const QByteArray &image);

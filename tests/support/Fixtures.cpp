@@ -1,0 +1,76 @@
+#include "Fixtures.h"
+
+#include "TestFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+
+namespace nuvora::test {
+
+QString programPath(const QString &name)
+{
+    const QString folder = qEnvironmentVariableIsSet("NUVORA_BIN_DIR")
+                               ? binDir()
+                               : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    return folder + QLatin1Char('/') + name;
+}
+
+ProgramRun runProgram(const QString &name, const QStringList &args, const QStringList &prefix)
+{
+    QProcess p;
+    if (prefix.isEmpty())
+        p.start(programPath(name), args);
+    else
+        p.start(prefix.first(), prefix.mid(1) + QStringList{programPath(name)} + args);
+    if (!p.waitForStarted(10000))
+        return {-2, {}, p.errorString().toUtf8()};
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-3, {}, name.toUtf8() + " did not finish"};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+bool linkPort(const QString &folder, int n, const QString &target)
+{
+    return QDir(folder).mkpath(QStringLiteral("ports")) &&
+           QFile::link(target, folder + QStringLiteral("/ports/COM%1").arg(n));
+}
+
+void layOutUsbSerial(const QString &root, const QString &driver, const QStringList &entries)
+{
+    const QString dir = root + QStringLiteral("/bus/usb-serial/drivers/") + driver + '/';
+    QDir().mkpath(dir);
+    for (const QString &entry : entries) {
+        const QString kind = entry.section(QLatin1Char(':'), 0, 0);
+        const QString name = entry.section(QLatin1Char(':'), -1);
+        if (kind == QLatin1String("file")) {
+            QFile f(dir + name);
+            if (!f.open(QIODevice::WriteOnly))
+                qWarning("cannot make %s", qPrintable(f.fileName()));
+            continue;
+        }
+        const QString target = kind == QLatin1String("link")
+                                   ? QStringLiteral("module/") + name
+                                   : QStringLiteral("devices/usb1/1-2/1-2:1.0/") + name;
+        if (kind != QLatin1String("dangling"))
+            QDir().mkpath(root + '/' + target);
+        QFile::link(QStringLiteral("../../../../") + target, dir + name);
+    }
+}
+
+QByteArray randomBytes(int n, quint32 seed)
+{
+    QByteArray out(n, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    for (char &c : out)
+        c = char(gen.bounded(256));
+    return out;
+}
+
+} // namespace nuvora::test
