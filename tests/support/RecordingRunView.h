@@ -8,7 +8,8 @@
 namespace nuvora::test {
 
 // Records what a programming run asks of its front end, in order, as short lines
-// ("disable", "max 34", "value 16", "lamp 4", "enable"), and keeps the current values.
+// ("disable", "max 34", "value 16", "lamp 4", "enable"), and keeps the current values. Lamps
+// lit are also kept as letters: T, R, E for Tx, Rx, Err (t, r, e when put out).
 class RecordingRunView : public RunView {
 public:
     void DisableCommands() override
@@ -34,7 +35,7 @@ public:
     }
     void SetLamp(LampState state) override
     {
-        lamps.append(static_cast<int>(state));
+        lamps += QLatin1Char("treTRE"[static_cast<int>(state) - 1]);
         calls << QStringLiteral("lamp %1").arg(static_cast<int>(state));
     }
     // The calls that are not lamps, which tests compare whole.
@@ -46,10 +47,9 @@ public:
                 out << c;
         return out;
     }
-    int lampCount(LampState state) const { return lamps.count(static_cast<int>(state)); }
 
     QStringList calls;
-    QList<int> lamps;
+    QString lamps;
     QList<double> values;
     bool disabled = false;
     double progressMax = 0;
