@@ -1,118 +1,91 @@
-// The Com menu's handlers on a real serial line (simulated devices on pseudo-terminals reached
-// through ports/COMn aliases) and a real settings file; the operator's cases through the
-// window are in tst_portmenu_window.cpp.
+// The Com menu through the real window: start-up from a settings file, then its items clicked,
+// with simulated devices on pseudo-terminals behind the program folder's port aliases.
+#include "Fixtures.h"
 #include "RecordingPrompter.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
 
-#include "app/SettingsFile.h"
-#include "serial/ComMenuMarks.h"
-#include "serial/PortControl.h"
 #include "serial/PortMenu.h"
-#include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "ui/MainWindow.h"
 
+#include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
 #include <memory>
 
 using namespace nuvora;
+using test::Box;
 
 namespace {
 
-const test::Box kErrorCom{QStringLiteral("Com Not Avaible!Please select a NEW com"), 16,
-                          QStringLiteral("Error Com")};
+const Box kErrorCom{"Com Not Avaible!Please select a NEW com", 16, "Error Com"};
+const Box kNoUsb{"USB port not available\rPlease select a different COM port", 16, "Error"};
 
-// The Com menu's check marks without a window.
-class MarksFake : public ComMenuMarks {
-public:
-    void setComChecked(int index, bool checked) override
-    {
-        QVERIFY(index >= 1 && index <= 4);
-        com[static_cast<size_t>(index - 1)] = checked;
-    }
-    void setUsbChecked(bool checked) override { usb = checked; }
-    // "1".."4", "USB", or "" when nothing is checked; "several" breaks the one-mark rule.
-    QString checked() const
-    {
-        QStringList on;
-        for (int k = 1; k <= 4; ++k)
-            if (com[static_cast<size_t>(k - 1)])
-                on << QString::number(k);
-        if (usb)
-            on << QStringLiteral("USB");
-        return on.size() > 1 ? QStringLiteral("several") : on.value(0);
-    }
-
-    std::array<bool, 4> com{};
-    bool usb = false;
-};
-
-// One program folder with its settings file, port and Com menu, as the window holds them.
-struct Rig {
-    Rig()
-    {
-        QVERIFY(folder.isValid());
-        QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("ports")));
-        settings = std::make_unique<SettingsFile>(folder.path());
-        port = std::make_unique<PortControl>(line, prompter, folder.path());
-        menu = std::make_unique<PortMenu>(*state, marks, *port, *settings, prompter, [this] {
-            ++lookups;
-            return usbName;
-        });
-    }
-    // ports/COMn leads to the device, or nowhere when there is none.
-    void alias(int n, const devsim::DeviceSimulator *sim)
-    {
-        const QString target =
-            sim ? test::devicePath(*sim) : folder.filePath(QStringLiteral("gone"));
-        QVERIFY(QFile::link(target, aliasPath(n)));
-    }
-    QString aliasPath(int n) const { return folder.filePath(QStringLiteral("ports/COM%1").arg(n)); }
-    // The settings file's first line, "" when there is no file.
-    QByteArray savedComLine() const
-    {
-        return test::readFile(settings->path()).split('\r').value(0);
-    }
-    // Starts on port n, open when it exists, checked as the settings reader would check it.
-    void startOn(int n)
-    {
-        state->ComPort = static_cast<std::int16_t>(n);
-        if (n >= 1 && n <= 4)
-            marks.setComChecked(n, true);
-        else
-            marks.setUsbChecked(true);
-        port->SetCom(state->ComPort);
-    }
-
-    QTemporaryDir folder;
-    std::unique_ptr<AppState> state = std::make_unique<AppState>();
-    test::RecordingPrompter prompter;
-    MarksFake marks;
-    SerialLine line;
-    std::unique_ptr<SettingsFile> settings;
-    std::unique_ptr<PortControl> port;
-    std::unique_ptr<PortMenu> menu;
-    std::string usbName;
-    int lookups = 0;
-};
+QByteArray settingsFor(int port)
+{
+    return "COM=" + QByteArray::number(port) +
+           "\r\nLINGUA=English\r\nFILE1=\r\nFILE2=\r\nFILE3=\r\nFILE4=\r\n";
+}
 
 } // namespace
 
 class TestPortMenu : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_folder;
+    std::unique_ptr<AppState> m_state;
+    test::RecordingPrompter m_prompter;
+    std::unique_ptr<devsim::DeviceSimulator> m_com2, m_adapter;
+    std::unique_ptr<MainWindow> m_window;
+
+    QString alias(int n) const { return m_folder + QStringLiteral("/ports/COM%1").arg(n); }
+    QString ini() const { return m_folder + QStringLiteral("/nuvora.ini"); }
+    SerialLine &line() { return m_window->port().line(); }
+
+    // "1".."4", "USB", "" for none, "several" when the one-mark rule is broken.
+    QString checked() const
+    {
+        QStringList on;
+        for (int k = 1; k <= 4; ++k)
+            if (m_window->comAction(k)->isChecked())
+                on << QString::number(k);
+        if (m_window->usbAction()->isChecked())
+            on << QStringLiteral("USB");
+        return on.size() > 1 ? QStringLiteral("several") : on.value(0);
+    }
+
 private slots:
+    // The window started on COM2, open on its device and checked; COM4 leads nowhere and
+    // COM12 to the adapter's device.
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        m_folder = m_root->filePath("prog");
+        m_com2 = test::startDevice();
+        m_adapter = test::startDevice();
+        QVERIFY(test::linkPort(m_folder, 2, test::devicePath(*m_com2)));
+        QVERIFY(test::linkPort(m_folder, 4, m_folder + "/gone"));
+        QVERIFY(test::linkPort(m_folder, 12, test::devicePath(*m_adapter)));
+        QVERIFY(QFile::copy(test::sourceDataDir() + "/English.lng", m_folder + "/English.lng"));
+        test::writeFile(ini(), settingsFor(2));
+        m_state = std::make_unique<AppState>();
+        m_prompter = {};
+        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, ShutdownActions{});
+        QVERIFY(m_window->Form_Load());
+        QCOMPARE(m_prompter.boxes, QList<Box>{});
+        m_window->show();
+        QCOMPARE(checked(), QStringLiteral("2"));
+        QVERIFY(line().isOpen());
+    }
+    void cleanup() { m_window.reset(); }
+
     void portNumberFromName_data();
     void portNumberFromName();
-    void comPortMoves_data();
-    void comPortMoves();
-    void usbNameWithoutNumber();
-    void failedSaveIsReported_data();
+    void items_data();
+    void items();
     void failedSaveIsReported();
 };
 
@@ -120,29 +93,16 @@ void TestPortMenu::portNumberFromName_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<int>("number");
-
-    QTest::newRow("COM7") << QByteArray("COM7") << 7;
     QTest::newRow("two digits") << QByteArray("COM12") << 12;
-    QTest::newRow("leading zeros") << QByteArray("COM007") << 7;
-    QTest::newRow("leading blanks") << QByteArray("COM  5") << 5;
-    QTest::newRow("leading tab") << QByteArray("COM\t6") << 6;
-    QTest::newRow("stops at a letter") << QByteArray("COM5x") << 5;
-    QTest::newRow("stops at a blank") << QByteArray("COM1 2") << 1;
-    QTest::newRow("stops at a NUL") << QByteArray("COM3\0"
-                                                  "9",
-                                                  6)
-                                    << 3;
+    QTest::newRow("leading zeros and blanks") << QByteArray("COM \t007") << 7;
+    QTest::newRow("stops at a letter") << QByteArray("COM5x1") << 5;
+    QTest::newRow("stops at a NUL") << QByteArray("COM3\0009", 6) << 3;
     QTest::newRow("any three characters before") << QByteArray("tty9") << 9;
     QTest::newRow("first three never read") << QByteArray("123") << 0;
-    QTest::newRow("no digits") << QByteArray("COMX") << 0;
     QTest::newRow("sign is not a digit") << QByteArray("COM-3") << 0;
-    QTest::newRow("plus is not a digit") << QByteArray("COM+3") << 0;
-    QTest::newRow("nothing after COM") << QByteArray("COM") << 0;
     QTest::newRow("short name") << QByteArray("CO") << 0;
-    QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("largest 16-bit number") << QByteArray("COM32767") << 32767;
     QTest::newRow("beyond 16 bits") << QByteArray("COM32768") << 0;
-    QTest::newRow("far beyond") << QByteArray("COM99999999999999999999") << 0;
 }
 
 void TestPortMenu::portNumberFromName()
@@ -152,101 +112,69 @@ void TestPortMenu::portNumberFromName()
     QCOMPARE(int(PortNumberFromName(name.toStdString())), number);
 }
 
-void TestPortMenu::comPortMoves_data()
+void TestPortMenu::items_data()
 {
-    QTest::addColumn<int>("from");
-    QTest::addColumn<bool>("fromOpen");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<bool>("toExists");
-
-    QTest::newRow("COM1 open to COM3") << 1 << true << 3 << true;
-    QTest::newRow("COM1 open to missing COM4") << 1 << true << 4 << false;
-    QTest::newRow("closed COM2 to COM1") << 2 << false << 1 << true;
-    QTest::newRow("closed COM3 to missing COM4") << 3 << false << 4 << false;
-    QTest::newRow("USB port 12 open to COM2") << 12 << true << 2 << true;
-    QTest::newRow("USB port 0 to COM4") << 0 << false << 4 << true;
+    QTest::addColumn<QString>("clicks"); // "COMn" or "USB:<name the lookup gives>", in turn
+    QTest::addColumn<int>("box");        // the one box shown: 1 Error Com, 2 no USB, 0 none
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<int>("port"); // ComPort, and the alias open (0, 4: the line is closed)
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("kept"); // of the two stray bytes waiting in COM2 before
+    QTest::newRow("COM2 while open and checked") << "COM2" << 0 << "2" << 2 << true << 0;
+    QTest::newRow("COM4 that does not exist") << "COM4" << 1 << "4" << 4 << true << 0;
+    QTest::newRow("USB with an adapter on COM12") << "USB:COM12" << 0 << "USB" << 12 << true << 0;
+    QTest::newRow("USB with none") << "USB:" << 2 << "" << 2 << false << 2;
+    QTest::newRow("USB name without number") << "USB:COMX" << 1 << "USB" << 0 << true << 0;
+    QTest::newRow("USB with none, then COM2") << "USB: COM2" << 2 << "2" << 2 << true << 0;
+    QTest::newRow("USB, COM2, USB") << "USB:COM12 COM2 USB:COM12" << 0 << "USB" << 12 << true << 0;
 }
 
-void TestPortMenu::comPortMoves()
+void TestPortMenu::items()
 {
-    QFETCH(int, from);
-    QFETCH(bool, fromOpen);
-    QFETCH(int, to);
-    QFETCH(bool, toExists);
-    Rig rig;
-    auto before = test::startDevice();
-    auto after = test::startDevice();
-    if (from > 0)
-        rig.alias(from, fromOpen ? before.get() : nullptr);
-    rig.alias(to, toExists ? after.get() : nullptr);
-    rig.startOn(from);
-    QCOMPARE(rig.line.isOpen(), fromOpen);
-    rig.prompter.boxes.clear();
-
-    rig.menu->mnuCox_Click(to);
-
-    QCOMPARE(rig.state->ComPort, std::int16_t(to));
-    QCOMPARE(rig.marks.checked(), QString::number(to));
-    QCOMPARE(rig.line.isOpen(), toExists);
-    if (toExists) {
-        QCOMPARE(rig.line.device(), rig.aliasPath(to));
-        QCOMPARE(rig.prompter.boxes, QList<test::Box>{});
-    } else {
-        QCOMPARE(rig.prompter.boxes, QList<test::Box>{kErrorCom});
+    QFETCH(QString, clicks);
+    QFETCH(int, box);
+    QFETCH(QString, mark);
+    QFETCH(int, port);
+    QFETCH(bool, saved);
+    QFETCH(int, kept);
+    m_com2->inject({0x55, 0xAA});
+    QTRY_COMPARE(line().bytesWaiting(), qint64(2));
+    QVERIFY(QFile::remove(ini()));
+    for (const QString &click : clicks.split(' ')) {
+        const std::string usb = click.mid(4).toStdString();
+        m_window->portMenu().setUsbLookup([usb] { return usb; });
+        if (click.startsWith("USB"))
+            m_window->usbAction()->trigger();
+        else
+            m_window->comAction(click.mid(3).toInt())->trigger();
     }
-    // Saved whether or not the port opened.
-    QCOMPARE(rig.savedComLine(), QByteArray("COM=") + QByteArray::number(to));
+    QCOMPARE(m_prompter.boxes, QList<Box>({kErrorCom, kNoUsb}).mid(box - 1, box ? 1 : 0));
+    QCOMPARE(checked(), mark);
+    QCOMPARE(m_state->ComPort, std::int16_t(port));
+    QCOMPARE(test::readFile(ini()), saved ? settingsFor(port) : QByteArray());
+    QCOMPARE(line().isOpen(), port == 2 || port == 12);
+    if (!line().isOpen())
+        return;
+    QCOMPARE(line().device(), alias(port));
+    QCOMPARE(line().bytesWaiting(), qint64(kept));
+    // The line really leads there: a probe frame arrives at that device only.
+    QVERIFY(line().write(QByteArray::fromHex("0000040004")));
+    QVERIFY((port == 2 ? m_com2 : m_adapter)->waitForRequests(1, std::chrono::seconds(5)));
+    QCOMPARE((port == 2 ? m_adapter : m_com2)->stats().requests, 0);
 }
 
-void TestPortMenu::usbNameWithoutNumber()
-{
-    Rig rig;
-    auto com2 = test::startDevice();
-    rig.alias(2, com2.get());
-    rig.startOn(2);
-    rig.usbName = "COMX";
-
-    rig.menu->mnuUSB_Click();
-
-    QCOMPARE(rig.state->ComPort, std::int16_t(0));
-    QCOMPARE(rig.marks.checked(), QStringLiteral("USB"));
-    QVERIFY(!rig.line.isOpen());
-    QCOMPARE(rig.prompter.boxes, QList<test::Box>{kErrorCom});
-    QCOMPARE(rig.savedComLine(), QByteArray("COM=0"));
-}
-
-void TestPortMenu::failedSaveIsReported_data()
-{
-    QTest::addColumn<bool>("usb");
-    QTest::newRow("COM item") << false;
-    QTest::newRow("USB item") << true;
-}
-
+// A folder where the settings file should be: no save can replace it, and the user is told.
 void TestPortMenu::failedSaveIsReported()
 {
-    QFETCH(bool, usb);
-    Rig rig;
-    auto sim = test::startDevice();
-    rig.alias(usb ? 9 : 3, sim.get());
-    // A folder where the file should be: no save can replace it.
-    QVERIFY(QDir().mkpath(rig.settings->path()));
-    rig.usbName = "COM9";
-
-    if (usb)
-        rig.menu->mnuUSB_Click();
-    else
-        rig.menu->mnuCox_Click(3);
-
-    // The choice holds for this session all the same.
-    QCOMPARE(rig.state->ComPort, std::int16_t(usb ? 9 : 3));
-    QVERIFY(rig.line.isOpen());
-    QCOMPARE(rig.prompter.boxes.size(), 1);
-    const test::Box box = rig.prompter.boxes.first();
-    QCOMPARE(box.style, 48);
-    QCOMPARE(box.title, QStringLiteral("Nuvora"));
-    QVERIFY2(box.text.contains(QDir::toNativeSeparators(rig.settings->path())),
-             qPrintable(box.text));
+    QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini()));
+    m_window->comAction(2)->trigger();
+    QCOMPARE(m_state->ComPort, std::int16_t(2)); // the choice holds for this session
+    QVERIFY(line().isOpen());
+    QCOMPARE(m_prompter.boxes.size(), 1);
+    const Box shown = m_prompter.boxes.first();
+    QVERIFY2(shown.text.contains(QDir::toNativeSeparators(ini())), qPrintable(shown.text));
+    QCOMPARE((std::pair{shown.style, shown.title}), (std::pair{48, QStringLiteral("Nuvora")}));
 }
 
-QTEST_GUILESS_MAIN(TestPortMenu)
+QTEST_MAIN(TestPortMenu)
 #include "tst_portmenu.moc"
