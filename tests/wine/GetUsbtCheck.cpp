@@ -23,17 +23,14 @@ namespace {
 
 constexpr const char *kDynEnum = "Config Manager\\Enum";
 
+// The text with anything unprintable as \xNN, quoted, and its length.
 std::string printable(const std::string &text)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
-        if (c < 32 || c > 126) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
+        char hex[8];
+        std::snprintf(hex, sizeof hex, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
+        out += hex;
     }
     return out + "\" (" + std::to_string(text.size()) + " bytes)";
 }
@@ -49,39 +46,20 @@ int verdict(const char *what, const std::string &got, const std::string &want)
     return 1;
 }
 
-int setRaw(const char *path, const char *value, const char *text)
+// Creates HKLM\path (or a volatile HKEY_DYN_DATA\path) and stores one value in it.
+int store(HKEY root, const std::string &path, const char *value, DWORD type, const char *text,
+          DWORD size)
 {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    const DWORD options = root == HKEY_DYN_DATA ? REG_OPTION_VOLATILE : 0;
+    LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
                                   &key, nullptr);
-    if (status != ERROR_SUCCESS) {
-        std::printf("FAIL cannot create HKLM\\%s: %ld\n", path, status);
-        return 1;
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExA(key, value, 0, type, reinterpret_cast<const BYTE *>(text), size);
+        RegCloseKey(key);
     }
-    status = RegSetValueExA(key, value, 0, REG_BINARY, reinterpret_cast<const BYTE *>(text),
-                            static_cast<DWORD>(std::strlen(text)));
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) {
-        std::printf("FAIL cannot set %s: %ld\n", value, status);
-        return 1;
-    }
-    return 0;
-}
-
-int dynAdd(const char *device, const char *hardwareKey)
-{
-    const std::string path = std::string(kDynEnum) + "\\" + device;
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_DYN_DATA, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (status != ERROR_SUCCESS) {
-        std::printf("FAIL cannot create HKEY_DYN_DATA\\%s: %ld\n", path.c_str(), status);
-        return 1;
-    }
-    status =
-        RegSetValueExA(key, "HardWareKey", 0, REG_SZ, reinterpret_cast<const BYTE *>(hardwareKey),
-                       static_cast<DWORD>(std::strlen(hardwareKey) + 1));
-    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        std::printf("FAIL cannot store %s in %s: %ld\n", value, path.c_str(), status);
     return status == ERROR_SUCCESS ? 0 : 1;
 }
 
@@ -143,12 +121,14 @@ int main(int argc, char **argv)
     }
     if (command == "enum" && argc >= 3)
         return enumCheck(argv[2], argc - 3, argv + 3);
-    if (command == "setraw" && argc == 5)
-        return setRaw(argv[2], argv[3], argv[4]);
+    if (command == "setraw" && argc == 5) // stored without terminator
+        return store(HKEY_LOCAL_MACHINE, argv[2], argv[3], REG_BINARY, argv[4],
+                     DWORD(std::strlen(argv[4])));
     if (command == "dyn" && argc >= 3 && argc % 2 == 1) {
         int failures = dynClear();
         for (int i = 3; i + 1 < argc; i += 2)
-            failures += dynAdd(argv[i], argv[i + 1]);
+            failures += store(HKEY_DYN_DATA, std::string(kDynEnum) + "\\" + argv[i], "HardWareKey",
+                              REG_SZ, argv[i + 1], DWORD(std::strlen(argv[i + 1]) + 1));
         failures += verdict("GetUSBCom", nuvora::GetUSBCom(), argv[2]);
         failures += dynClear();
         return failures ? 1 : 0;
