@@ -26,7 +26,6 @@ void PortNamesTest::deviceAndNumber_data()
     QTest::newRow("first USB") << 5 << "/dev/ttyUSB0";
     QTest::newRow("ttyUSB10") << 15 << "/dev/ttyUSB10";
     QTest::newRow("ttyS4 has no number") << 0 << "/dev/ttyS4";
-    QTest::newRow("ttyACM0") << 0 << "/dev/ttyACM0";
 }
 
 void PortNamesTest::deviceAndNumber()
