@@ -17,13 +17,13 @@ const QString kParams = "SYSTEM\\CurrentControlSet\\Enum\\" + kInstance + "\\Dev
 // driver-service layout of one adapter), "dev:NAME:HARDWAREKEY[:PORT]" (a device on the
 // configuration-manager route, with its port when given). %S, %I, %P stand for the service
 // key, the adapter's instance and its parameters key; %1, %2 for two FTDI hardware keys.
-void build(RegistryMemory &registry, QString spec)
+void build(RegistryMemory &registry, QString layout)
 {
-    spec.replace("%S", kService).replace("%I", kInstance).replace("%P", kParams);
-    spec.replace("%1", "FTDIBUS\\VID_0403+PID_6001+X1\\0000");
-    spec.replace("%2", "FTDIBUS\\VID_0403+PID_6001+X2\\0000");
+    layout.replace("%S", kService).replace("%I", kInstance).replace("%P", kParams);
+    layout.replace("%1", "FTDIBUS\\VID_0403+PID_6001+X1\\0000");
+    layout.replace("%2", "FTDIBUS\\VID_0403+PID_6001+X2\\0000");
     QStringList entries;
-    for (const QString &e : spec.split(';', Qt::SkipEmptyParts)) {
+    for (const QString &e : layout.split(';', Qt::SkipEmptyParts)) {
         const QStringList d = e.split(':');
         if (d[0] == "svc")
             entries << "HKLM|" + kService + "|0|" + kInstance
