@@ -2,6 +2,7 @@
 #include "serial/SerialLine.h"
 
 #include "Fixtures.h"
+#include "Programs.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
 
@@ -133,7 +134,7 @@ void DeviceSimulatorTest::programRefusesBadOptions_data()
 void DeviceSimulatorTest::programRefusesBadOptions()
 {
     QFETCH(QStringList, args);
-    const auto r = test::runProgram("nuvora-devsim", args);
+    const auto r = test::runProgram(QStringList{test::programPath("nuvora-devsim")} + args);
     QCOMPARE(r.status, 2);
     QVERIFY(r.err.contains("--help"));
     QVERIFY(r.out.isEmpty()); // no device path printed

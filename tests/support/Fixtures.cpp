@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 
 namespace nuvora::test {
@@ -16,24 +15,6 @@ QString programPath(const QString &name)
                                ? binDir()
                                : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
     return folder + QLatin1Char('/') + name;
-}
-
-ProgramRun runProgram(const QString &name, const QStringList &args, const QStringList &prefix)
-{
-    QProcess p;
-    if (prefix.isEmpty())
-        p.start(programPath(name), args);
-    else
-        p.start(prefix.first(), prefix.mid(1) + QStringList{programPath(name)} + args);
-    if (!p.waitForStarted(10000))
-        return {-2, {}, p.errorString().toUtf8()};
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-3, {}, name.toUtf8() + " did not finish"};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
 }
 
 bool linkPort(const QString &folder, int n, const QString &target)

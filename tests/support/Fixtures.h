@@ -6,16 +6,7 @@
 
 namespace nuvora::test {
 
-// What a program run by a test printed and how it ended (-1 crashed, -2 did not start,
-// -3 did not finish).
-struct ProgramRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The build's program `name` run with `args`, behind `prefix` (e.g. setpriv ...) when given.
-ProgramRun runProgram(const QString &name, const QStringList &args, const QStringList &prefix = {});
+// The build's program `name`, for runProgram().
 QString programPath(const QString &name);
 
 // <folder>/ports/COMn leading to `target` (a missing target leaves it dangling).

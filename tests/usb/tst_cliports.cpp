@@ -1,5 +1,6 @@
 // nuvora-cli ports as a user runs it: the port list, the aliases and the USB item's choice.
 #include "Fixtures.h"
+#include "Programs.h"
 #include "TestFiles.h"
 
 #include "serial/PortNames.h"
@@ -41,8 +42,8 @@ void TestCliPorts::usbChoice()
     QTemporaryDir sysfs, folder;
     test::layOutUsbSerial(sysfs.path(), "ftdi_sio", ttys);
     QVERIFY(!alias || test::linkPort(folder.path(), alias, "/dev/null"));
-    const auto r = test::runProgram("nuvora-cli",
-                                    {"ports", "--sysfs", sysfs.path(), "--folder", folder.path()});
+    const auto r = test::runProgram({test::programPath("nuvora-cli"), "ports", "--sysfs",
+                                     sysfs.path(), "--folder", folder.path()});
     QCOMPARE(r.status, 0);
     QVERIFY2(r.out.contains(line.toUtf8()), r.out.constData());
     QCOMPARE(r.out.contains("warning:"), alias != 0); // the alias hides the adapter's device
@@ -56,8 +57,8 @@ void TestCliPorts::portsAndAliasesListed()
     QVERIFY(test::linkPort(folder.path(), 12, "/dev/null"));
     QVERIFY(test::linkPort(folder.path(), 3, folder.filePath("gone")));
     test::writeFile(folder.filePath("ports/README"), "not a port");
-    const auto r = test::runProgram(
-        "nuvora-cli", {"ports", "--folder", folder.path(), "--sysfs", folder.filePath("no")});
+    const auto r = test::runProgram({test::programPath("nuvora-cli"), "ports", "--folder",
+                                     folder.path(), "--sysfs", folder.filePath("no")});
     QCOMPARE(r.status, 0);
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     QCOMPARE(r.out.contains("No serial ports found on this machine.\n"), ports.isEmpty());
@@ -93,7 +94,7 @@ void TestCliPorts::usage()
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QString, says);
-    const auto r = test::runProgram("nuvora-cli", QStringList{"ports"} + args);
+    const auto r = test::runProgram(QStringList{test::programPath("nuvora-cli"), "ports"} + args);
     QCOMPARE(r.status, status);
     QVERIFY2((status ? r.err.contains(says.toUtf8()) : r.out.startsWith(says.toUtf8())),
              r.err.constData());
