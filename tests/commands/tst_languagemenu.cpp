@@ -11,43 +11,27 @@ using namespace nuvora;
 
 namespace {
 
-// A language file of `lines` lines with markers on lines 3 and 10; line k reads "<tag> k".
-QByteArray languageFile(const QString &tag, int lines)
-{
-    QByteArray text;
-    for (int k = 1; k <= lines; ++k) {
-        if (k == 3 || k == 10)
-            text += ";-- section\r\n";
-        else
-            text += tag.toUtf8() + ' ' + QByteArray::number(k) + "\r\n";
-    }
-    return text;
-}
+const test::Box kWrongFile{"Check file message!", 48, "Wrong file"};
 
 class FakeView : public LanguageMenuView {
 public:
     void setLanguageItem(int index, const QString &caption, bool visible) override
     {
-        captions[static_cast<size_t>(index)] = caption;
-        visibleItems[static_cast<size_t>(index)] = visible;
+        captions[size_t(index)] = visible ? caption : QString();
     }
-    void setLanguageChecked(int index, bool checked) override
-    {
-        marks[static_cast<size_t>(index)] = checked;
-    }
+    void setLanguageChecked(int index, bool checked) override { marks[size_t(index)] = checked; }
     void SetCaptions() override { ++captionRuns; }
 
     QList<int> checkedItems() const
     {
         QList<int> items;
         for (int i = 0; i < kLanguageItems; ++i)
-            if (marks[static_cast<size_t>(i)])
+            if (marks[size_t(i)])
                 items << i;
         return items;
     }
 
-    std::array<QString, kLanguageItems> captions;
-    std::array<bool, kLanguageItems> visibleItems{true};
+    std::array<QString, kLanguageItems> captions; // empty: hidden
     std::array<bool, kLanguageItems> marks{};
     int captionRuns = 0;
 };
@@ -64,11 +48,11 @@ class TestLanguageMenu : public QObject {
     std::unique_ptr<SettingsFile> m_settings;
     std::unique_ptr<LanguageMenu> m_menu;
 
-    QString folder() const { return m_dir->path(); }
     void language(const QString &name, int lines)
     {
-        test::writeFile(m_dir->filePath(name + QStringLiteral(".lng")), languageFile(name, lines));
+        test::writeFile(m_dir->filePath(name + ".lng"), test::languageFile(name, lines));
     }
+    QByteArray ini() const { return test::readFile(m_dir->filePath("nuvora.ini")); }
 
 private slots:
     void init()
@@ -78,33 +62,27 @@ private slots:
         m_state->ComPort = 3;
         m_prompter = {};
         m_view = {};
-        m_settings = std::make_unique<SettingsFile>(folder());
+        m_settings = std::make_unique<SettingsFile>(m_dir->path());
         m_menu = std::make_unique<LanguageMenu>(*m_state, m_prompter, *m_settings, m_view,
-                                                folder());
+                                                m_dir->path());
     }
 
-    void listing_data()
+    void fill_data()
     {
         QTest::addColumn<QStringList>("files"); // a trailing "/" makes a folder
         QTest::addColumn<QStringList>("listed");
-        QTest::newRow("sorted by name") << QStringList{"Zulu.lng", "Alpha.lng", "Mid.lng"}
-                                        << QStringList{"Alpha", "Mid", "Zulu"};
-        QTest::newRow("upper-case extension is not ours")
-            << QStringList{"English.LNG", "Italiano.lng"} << QStringList{"Italiano"};
-        QTest::newRow("folders, hidden files and lookalikes skipped")
-            << QStringList{"Dir.lng/", ".hidden.lng", "English.lng.bak", "Eng.lngx", "Deutsch.lng"}
-            << QStringList{"Deutsch"};
-        QTest::newRow("blanks kept in the name") << QStringList{"My Lang .lng"}
-                                                 << QStringList{"My Lang "};
-        QTest::newRow("none") << QStringList{"readme.txt"} << QStringList{};
+        QTest::newRow("sorted") << QStringList{"Zulu.lng", "Alpha.lng", "My Lang .lng"}
+                                << QStringList{"Alpha", "My Lang ", "Zulu"};
+        QTest::newRow("only ours")
+            << QStringList{"E.LNG", "Dir.lng/", ".h.lng", "E.lng.bak", "D.lng"} << QStringList{"D"};
+        QTest::newRow("none") << QStringList{"readme.txt", "English.LNG"} << QStringList{};
         QStringList twelve;
         for (int i = 1; i <= 12; ++i)
             twelve << QStringLiteral("L%1.lng").arg(i, 2, 10, QLatin1Char('0'));
-        QTest::newRow("twelve files: the first ten")
-            << twelve
-            << QStringList{"L01", "L02", "L03", "L04", "L05", "L06", "L07", "L08", "L09", "L10"};
+        QTest::newRow("twelve: the first ten")
+            << twelve << twelve.mid(0, 10).replaceInStrings(".lng", "");
     }
-    void listing()
+    void fill()
     {
         QFETCH(QStringList, files);
         QFETCH(QStringList, listed);
@@ -114,130 +92,92 @@ private slots:
             else
                 test::writeFile(m_dir->filePath(f), "x\r\n");
         }
-        QCOMPARE(listLanguageFiles(folder()), listed);
-    }
-
-    void fillNone()
-    {
-        test::writeFile(m_dir->filePath(QStringLiteral("English.LNG")), "x\r\n");
-        QVERIFY(!m_menu->FillLangMenu());
-        QCOMPARE(m_prompter.boxes.size(), 1);
-        QCOMPARE(m_prompter.boxes[0],
-                 (test::Box{"File missing! Reinstall program", 16, "Error"}));
-    }
-
-    void fillTwelve()
-    {
-        for (int i = 1; i <= 12; ++i)
-            language(QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0')), 20);
-        QVERIFY(m_menu->FillLangMenu());
-        QVERIFY(m_prompter.boxes.isEmpty());
-        for (int i = 0; i < kLanguageItems; ++i) {
-            QCOMPARE(m_view.captions[static_cast<size_t>(i)],
-                     QStringLiteral("L%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-            QVERIFY(m_view.visibleItems[static_cast<size_t>(i)]);
-        }
-    }
-
-    void fillOne()
-    {
-        language(QStringLiteral("English"), 20);
-        QVERIFY(m_menu->FillLangMenu());
-        QCOMPARE(m_view.captions[0], QStringLiteral("English"));
-        for (int i = 1; i < kLanguageItems; ++i)
-            QVERIFY(!m_view.visibleItems[static_cast<size_t>(i)]);
+        QCOMPARE(listLanguageFiles(m_dir->path()), listed);
+        QCOMPARE(m_menu->FillLangMenu(), !listed.isEmpty());
+        if (listed.isEmpty())
+            QCOMPARE(m_prompter.boxes,
+                     (QList<test::Box>{{"File missing! Reinstall program", 16, "Error"}}));
+        else
+            QVERIFY(m_prompter.boxes.isEmpty());
+        QStringList shown(m_view.captions.begin(), m_view.captions.end());
+        shown.removeAll(QString());
+        QCOMPARE(shown, listed);
     }
 
     void startLanguage_data()
     {
         QTest::addColumn<QString>("saved");
         QTest::addColumn<int>("checked");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("saved found") << "L03" << 2 << "L03";
-        QTest::newRow("saved is the tenth") << "L10" << 9 << "L10";
-        QTest::newRow("saved file removed") << "Klingon" << 0 << "L01";
-        QTest::newRow("empty") << "" << 0 << "L01";
-        QTest::newRow("letter case counts") << "l03" << 0 << "L01";
-        QTest::newRow("beyond the tenth is not listed") << "L11" << 0 << "L01";
+        QTest::newRow("saved found") << "L03" << 2;
+        QTest::newRow("saved is the tenth") << "L10" << 9;
+        QTest::newRow("saved file removed") << "Klingon" << 0;
+        QTest::newRow("letter case counts") << "l03" << 0;
+        QTest::newRow("beyond the tenth") << "L11" << 0;
     }
     void startLanguage()
     {
         QFETCH(QString, saved);
         QFETCH(int, checked);
-        QFETCH(QString, name);
         for (int i = 1; i <= 11; ++i)
             language(QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0')), 20);
         QVERIFY(m_menu->FillLangMenu());
         m_state->LanguageName = saved;
         m_menu->SelectStartLanguage();
         QCOMPARE(m_view.checkedItems(), QList<int>{checked});
-        QCOMPARE(m_state->LanguageName, name);
-        // Nothing is saved by this step.
-        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("nuvora.ini"))));
+        QCOMPARE(m_state->LanguageName, m_view.captions[size_t(checked)]);
+        QVERIFY(ini().isEmpty()); // nothing is saved by this step
     }
 
-    void switchAndRefuse()
+    void switchLanguage_data()
     {
-        language(QStringLiteral("Long"), 320);
-        language(QStringLiteral("Short"), 300);
-        QVERIFY(m_menu->FillLangMenu()); // Long = 0, Short = 1
-        m_state->LanguageName = QStringLiteral("Short");
-        m_menu->SelectStartLanguage();
-        QCOMPARE(m_view.checkedItems(), QList<int>{1});
-        // 300 -> 320 lines: accepted, saved, loaded, captions set again.
-        m_menu->smnuLingue_Click(0);
-        QVERIFY(m_prompter.boxes.isEmpty());
-        QCOMPARE(m_state->LanguageName, QStringLiteral("Long"));
-        QCOMPARE(m_view.checkedItems(), QList<int>{0});
-        QCOMPARE(m_state->LangText[1], QStringLiteral("Long 1"));
-        QCOMPARE(m_state->LangText[320], QStringLiteral("Long 320"));
-        QCOMPARE(m_view.captionRuns, 1);
-        const QByteArray saved = test::readFile(m_dir->filePath(QStringLiteral("nuvora.ini")));
-        QVERIFY(saved.startsWith("COM=3\r\nLINGUA=Long\r\n"));
-        // 320 -> 300 lines: refused, nothing changes.
-        m_view.marks[1] = true; // the menu item ticks itself when clicked
-        m_menu->smnuLingue_Click(1);
-        QCOMPARE(m_prompter.boxes.size(), 1);
-        QCOMPARE(m_prompter.boxes[0], (test::Box{"Check file message!", 48, "Wrong file"}));
-        QCOMPARE(m_state->LanguageName, QStringLiteral("Long"));
-        QCOMPARE(m_view.checkedItems(), QList<int>{0});
-        QCOMPARE(m_state->LangText[1], QStringLiteral("Long 1"));
-        QCOMPARE(m_view.captionRuns, 1);
-        QCOMPARE(test::readFile(m_dir->filePath(QStringLiteral("nuvora.ini"))), saved);
-        // The current language again passes against itself and reloads.
-        m_menu->smnuLingue_Click(0);
-        QCOMPARE(m_prompter.boxes.size(), 1);
-        QCOMPARE(m_view.captionRuns, 2);
+        // Items A (0, the start language) and B (1); B's lines, 0 for a file deleted after
+        // the menu was filled.
+        QTest::addColumn<int>("aLines");
+        QTest::addColumn<int>("bLines");
+        QTest::addColumn<int>("click");
+        QTest::addColumn<bool>("blocked"); // a folder stands where the settings go
+        QTest::addColumn<QString>("now");
+        QTest::newRow("300 to 320 lines") << 300 << 320 << 1 << false << "B";
+        QTest::newRow("320 back to 300: refused") << 320 << 300 << 1 << false << "A";
+        QTest::newRow("deleted file") << 20 << 0 << 1 << false << "A";
+        QTest::newRow("the current one again") << 20 << 25 << 0 << false << "A";
+        QTest::newRow("settings unwritable") << 20 << 25 << 1 << true << "B";
     }
-
-    void switchToDeletedFile()
+    void switchLanguage()
     {
-        language(QStringLiteral("A"), 20);
-        language(QStringLiteral("B"), 20);
+        QFETCH(int, aLines);
+        QFETCH(int, bLines);
+        QFETCH(int, click);
+        QFETCH(bool, blocked);
+        QFETCH(QString, now);
+        language("A", aLines);
+        language("B", bLines ? bLines : 20);
         QVERIFY(m_menu->FillLangMenu());
         m_menu->SelectStartLanguage();
-        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("B.lng"))));
-        m_menu->smnuLingue_Click(1);
-        QCOMPARE(m_prompter.boxes.value(0), (test::Box{"Check file message!", 48, "Wrong file"}));
-        QCOMPARE(m_state->LanguageName, QStringLiteral("A"));
-    }
-
-    void switchSaveFails()
-    {
-        language(QStringLiteral("A"), 20);
-        language(QStringLiteral("B"), 25);
-        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("nuvora.ini"))));
-        QVERIFY(m_menu->FillLangMenu());
-        m_menu->SelectStartLanguage();
-        m_menu->smnuLingue_Click(1);
-        // Reported once, naming the file; the switch itself stands.
-        QCOMPARE(m_prompter.boxes.size(), 1);
-        QCOMPARE(m_prompter.boxes[0].style, 48);
-        QVERIFY2(m_prompter.boxes[0].text.contains(QStringLiteral("nuvora.ini")),
-                 qPrintable(m_prompter.boxes[0].text));
-        QCOMPARE(m_state->LanguageName, QStringLiteral("B"));
-        QCOMPARE(m_state->LangText[25], QStringLiteral("B 25"));
-        QCOMPARE(m_view.captionRuns, 1);
+        if (!bLines)
+            QVERIFY(QFile::remove(m_dir->filePath("B.lng")));
+        if (blocked)
+            QVERIFY(QDir().mkpath(m_dir->filePath("nuvora.ini")));
+        m_view.marks[size_t(click)] = true; // the menu item ticks itself when clicked
+        m_menu->smnuLingue_Click(click);
+        const bool switched = now == "B" || click == 0;
+        QCOMPARE(m_state->LanguageName, now);
+        QCOMPARE(m_view.checkedItems(), QList<int>{now == "A" ? 0 : 1});
+        QCOMPARE(m_view.captionRuns, switched ? 1 : 0);
+        QCOMPARE(m_state->LangText[1], switched ? now + " 1" : QString());
+        QCOMPARE(m_state->LangText[bLines],
+                 switched && now == "B" ? now + ' ' + QString::number(bLines) : QString());
+        if (!switched)
+            QCOMPARE(m_prompter.boxes, QList<test::Box>{kWrongFile});
+        else if (blocked) // reported once, naming the file; the switch itself stands
+            QVERIFY2(m_prompter.boxes.size() == 1 && m_prompter.boxes[0].style == 48 &&
+                         m_prompter.boxes[0].text.contains("nuvora.ini"),
+                     qPrintable(m_prompter.boxes.value(0).text));
+        else
+            QVERIFY(m_prompter.boxes.isEmpty() &&
+                    ini().startsWith("COM=3\r\nLINGUA=" + now.toUtf8() + "\r\n"));
+        if (!switched)
+            QVERIFY(ini().isEmpty());
     }
 };
 

@@ -34,4 +34,18 @@ QString binDir()
     return qEnvironmentVariable("NUVORA_BIN_DIR", QStringLiteral("."));
 }
 
+QByteArray languageFile(const QString &tag, int lines, int emptyLine)
+{
+    QByteArray text;
+    for (int k = 1; k <= lines; ++k) {
+        if (k == 3 || k == 10)
+            text += ";--\r\n";
+        else if (k != emptyLine)
+            text += tag.toUtf8() + ' ' + QByteArray::number(k) + "\r\n";
+        else
+            text += "\r\n";
+    }
+    return text;
+}
+
 } // namespace nuvora::test

@@ -13,4 +13,8 @@ QByteArray readFile(const QString &path);
 QString sourceDataDir();
 QString binDir();
 
+// A language file of `lines` lines, CR LF ended: line k reads "<tag> k", except the markers on
+// lines 3 and 10 and an empty line `emptyLine`.
+QByteArray languageFile(const QString &tag, int lines, int emptyLine = 0);
+
 } // namespace nuvora::test

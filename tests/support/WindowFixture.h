@@ -1,0 +1,85 @@
+#pragma once
+
+#include "RecordingPrompter.h"
+#include "TestFiles.h"
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace nuvora::test {
+
+// Base of the suites that drive the real window: a program folder of its own in a temporary
+// directory (ports/COMn there are the port aliases), fresh state and prompter, and the window
+// made in it with the host start and the process end recorded in m_events.
+class WindowFixture {
+protected:
+    // Called from init(): everything new, the folder with an empty ports/ folder.
+    void freshFolder()
+    {
+        m_window.reset();
+        m_root = std::make_unique<QTemporaryDir>();
+        m_folder = m_root->filePath(QStringLiteral("prog"));
+        QDir().mkpath(m_folder + QStringLiteral("/ports"));
+        m_state = std::make_unique<AppState>();
+        m_prompter = {};
+        m_events.clear();
+    }
+    MainWindow &makeWindow()
+    {
+        ShutdownActions recorded;
+        recorded.startHost = [this](const QString &path) {
+            m_events << QStringLiteral("host ") + path;
+            return true;
+        };
+        recorded.endProcess = [this] { m_events << QStringLiteral("end"); };
+        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recorded);
+        return *m_window;
+    }
+
+    QString inFolder(const QString &name) const { return m_folder + QLatin1Char('/') + name; }
+    void writeInFolder(const QString &name, const QByteArray &content)
+    {
+        writeFile(inFolder(name), content);
+    }
+    bool copyData(const QString &name)
+    {
+        return QFile::copy(sourceDataDir() + QLatin1Char('/') + name, inFolder(name));
+    }
+    // ports/COM1..4 as plain files, which never open as a port on any machine.
+    void deadPorts(int except = 0)
+    {
+        for (int n = 1; n <= 4; ++n)
+            if (n != except)
+                writeInFolder(QStringLiteral("ports/COM%1").arg(n), "not a serial port");
+    }
+    QByteArray iniText() const { return readFile(inFolder(QStringLiteral("nuvora.ini"))); }
+    static QByteArray settingsText(int com, const QString &language, const QStringList &files = {})
+    {
+        QByteArray text = "COM=" + QByteArray::number(com) + "\r\nLINGUA=" + language.toUtf8();
+        for (int i = 0; i < 4; ++i)
+            text += "\r\nFILE" + QByteArray::number(i + 1) + "=" + files.value(i).toUtf8();
+        return text + "\r\n";
+    }
+    QAction *action(const QString &name) const
+    {
+        auto *a = m_window->findChild<QAction *>(name);
+        if (!a)
+            qFatal("no action %s", qPrintable(name));
+        return a;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_folder;
+    std::unique_ptr<AppState> m_state;
+    RecordingPrompter m_prompter;
+    QStringList m_events;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace nuvora::test
