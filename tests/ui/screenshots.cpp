@@ -1,12 +1,8 @@
 // Renders the real main window in its three states (No file, Ready, Busy) and the About box
 // into PNG files, for the README. Run by scripts/screenshots.sh under Xvfb.
-#include "RecordingPrompter.h"
-#include "ui/MainWindow.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -15,16 +11,58 @@ using namespace nuvora;
 
 namespace {
 
-bool save(QWidget &window, const QString &path)
-{
-    QCoreApplication::processEvents();
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
-        return false;
+// The window in a program folder of its own, so that the real one's settings stay untouched.
+class Screenshots : test::WindowFixture {
+public:
+    int run(const QString &source, const QString &sample, const QString &out)
+    {
+        freshFolder();
+        const QDir from(source);
+        for (const QString &name : from.entryList({"*.lng", "VURUVEVI.ROD"}, QDir::Files))
+            QFile::copy(from.filePath(name), inFolder(name));
+        QDir().mkpath(out);
+        if (!makeWindow().Form_Load()) {
+            std::fprintf(stderr, "screenshots: start-up failed (no language files in %s?)\n",
+                         qPrintable(source));
+            return 1;
+        }
+        m_window->show();
+        if (!QTest::qWaitForWindowExposed(m_window.get()))
+            return 1;
+        bool ok = save(*m_window, out + "/window-nofile.png");
+        m_prompter.chooseFile(sample);
+        m_window->menus().smnuFile0->trigger();
+        ok = save(*m_window, out + "/window-ready.png") && ok;
+        m_window->DisableCommands();
+        m_window->setProgressMax(m_state->ImageEnd + 1);
+        m_window->setProgressValue((m_state->ImageEnd + 1) * 0.4);
+        m_window->SetLamp(LampState::TxOn);
+        m_window->SetLamp(LampState::RxOn);
+        ok = save(*m_window, out + "/window-busy.png") && ok;
+        m_window->EnableCommands();
+        m_window->menus().mnuAbo->trigger();
+        if (AboutBox *about = m_window->aboutBox()) {
+            if (!QTest::qWaitForWindowExposed(about))
+                return 1;
+            ok = save(*about, out + "/about.png") && ok;
+        }
+        for (const test::Box &box : m_prompter.boxes)
+            std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
+        return ok ? 0 : 1;
     }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
+
+private:
+    static bool save(QWidget &window, const QString &path)
+    {
+        QCoreApplication::processEvents();
+        if (!window.grab().save(path)) {
+            std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+};
 
 } // namespace
 
@@ -37,49 +75,6 @@ int main(int argc, char **argv)
         return 2;
     }
     // Absolute now: start-up makes the program folder the current one.
-    const QString source = args[1], sample = QFileInfo(args[2]).absoluteFilePath(),
-                  out = QFileInfo(args[3]).absoluteFilePath();
-    // A program folder of its own, so that the settings of the real one stay untouched.
-    QTemporaryDir folder;
-    const QDir from(source);
-    for (const QString &name :
-         from.entryList({QStringLiteral("*.lng"), QStringLiteral("VURUVEVI.ROD")}, QDir::Files))
-        QFile::copy(from.filePath(name), folder.filePath(name));
-    QDir().mkpath(out);
-
-    auto state = std::make_unique<AppState>();
-    test::RecordingPrompter prompter;
-    ShutdownActions none;
-    none.endProcess = [] {};
-    MainWindow window(*state, prompter, folder.path(), none);
-    if (!window.Form_Load()) {
-        std::fprintf(stderr, "screenshots: start-up failed (no language files in %s?)\n",
-                     qPrintable(source));
-        return 1;
-    }
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    bool ok = save(window, out + QStringLiteral("/window-nofile.png"));
-
-    prompter.chooseFile(sample);
-    window.menus().smnuFile0->trigger();
-    ok = save(window, out + QStringLiteral("/window-ready.png")) && ok;
-
-    window.DisableCommands();
-    window.setProgressMax(state->ImageEnd + 1);
-    window.setProgressValue((state->ImageEnd + 1) * 0.4);
-    window.SetLamp(LampState::TxOn);
-    window.SetLamp(LampState::RxOn);
-    ok = save(window, out + QStringLiteral("/window-busy.png")) && ok;
-    window.EnableCommands();
-    window.menus().mnuAbo->trigger();
-    if (AboutBox *about = window.aboutBox()) {
-        if (!QTest::qWaitForWindowExposed(about))
-            return 1;
-        ok = save(*about, out + QStringLiteral("/about.png")) && ok;
-    }
-    for (const test::Box &box : prompter.boxes)
-        std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
-    return ok ? 0 : 1;
+    return Screenshots().run(args[1], QFileInfo(args[2]).absoluteFilePath(),
+                             QFileInfo(args[3]).absoluteFilePath());
 }
