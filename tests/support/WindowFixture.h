@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -30,7 +32,8 @@ protected:
         m_prompter = {};
         m_events.clear();
     }
-    MainWindow &makeWindow()
+    // The host start and the process end, recorded in m_events; the port is the window's.
+    ShutdownActions recordedShutdown()
     {
         ShutdownActions recorded;
         recorded.startHost = [this](const QString &path) {
@@ -38,9 +41,18 @@ protected:
             return true;
         };
         recorded.endProcess = [this] { m_events << QStringLiteral("end"); };
-        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recorded);
+        return recorded;
+    }
+    MainWindow &makeWindow()
+    {
+        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recordedShutdown());
         return *m_window;
     }
+    QPushButton *start() const
+    {
+        return m_window->findChild<QPushButton *>(QStringLiteral("Command1"));
+    }
+    QLabel *banner() const { return m_window->findChild<QLabel *>(QStringLiteral("Label1")); }
 
     QString inFolder(const QString &name) const { return m_folder + QLatin1Char('/') + name; }
     void writeInFolder(const QString &name, const QByteArray &content)

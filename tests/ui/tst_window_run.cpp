@@ -16,10 +16,6 @@ class TestRun : public QObject, test::WindowFixture {
 
     std::unique_ptr<devsim::DeviceSimulator> m_sim;
 
-    QPushButton *start() const
-    {
-        return m_window->findChild<QPushButton *>(QStringLiteral("Command1"));
-    }
     QProgressBar *progress() const
     {
         return m_window->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
