@@ -16,10 +16,7 @@ class TestRun : public QObject, test::WindowFixture {
 
     std::unique_ptr<devsim::DeviceSimulator> m_sim;
 
-    QProgressBar *progress() const
-    {
-        return m_window->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
-    }
+    QProgressBar *progress() const { return m_window->findChild<QProgressBar *>("ProgressBar1"); }
     bool menusEnabled() const
     {
         return m_window->menus().mnuFile->menuAction()->isEnabled() &&
@@ -37,7 +34,7 @@ class TestRun : public QObject, test::WindowFixture {
     void bringUp(const devsim::SimOptions &options)
     {
         m_sim = test::startDevice(options);
-        QVERIFY(QFile::link(test::devicePath(*m_sim), inFolder(QStringLiteral("ports/COM3"))));
+        QVERIFY(linkPort(3, test::devicePath(*m_sim)));
         writeInFolder(QStringLiteral("nuvora.ini"), settingsText(3, QStringLiteral("English")));
         QVERIFY(makeWindow().Form_Load());
         QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
@@ -54,13 +51,8 @@ private slots:
     {
         freshFolder();
         QVERIFY(copyData(QStringLiteral("English.lng")));
-        QVERIFY(copyData(QStringLiteral("Italiano.lng")));
     }
-    void cleanup()
-    {
-        m_window.reset();
-        m_sim.reset();
-    }
+    void cleanup() { m_window.reset(); } // before its device
 
     void startupOpensTheSavedPort_data()
     {
@@ -75,8 +67,7 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(int, port);
         m_sim = test::startDevice();
-        QVERIFY(QFile::link(test::devicePath(*m_sim),
-                            inFolder(QStringLiteral("ports/COM%1").arg(port))));
+        QVERIFY(linkPort(port, test::devicePath(*m_sim)));
         deadPorts(port);
         if (!settings.isEmpty())
             writeInFolder(QStringLiteral("nuvora.ini"), settings);
