@@ -203,10 +203,9 @@ private slots:
         QTest::newRow("even difference") << 1000.0 << 400.0 << 300;
         QTest::newRow("odd difference, remainder dropped") << 1003.0 << 0.0 << 501;
         QTest::newRow("-3 gives -1, towards zero") << 0.0 << 3.0 << -1;
-        QTest::newRow("2.5 rounds to even 2") << 2.5 << 0.0 << 1;
-        QTest::newRow("3.5 rounds to even 4") << 3.5 << 0.0 << 2;
+        QTest::newRow("3.5 rounds to 4") << 3.5 << 0.0 << 2;
         QTest::newRow("-3.5 rounds to -4") << 0.0 << 3.5 << -2;
-        QTest::newRow("2.6 rounds up") << 2.6 << 0.0 << 1;
+        QTest::newRow("3.6 rounds up") << 3.6 << 0.0 << 2;
         QTest::newRow("twips of a 1920 screen") << 28800.0 << 5055.0 << 11872;
     }
     void centring()
