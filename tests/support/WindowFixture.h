@@ -72,11 +72,6 @@ protected:
     }
     // The host program beside the program folder, which the shutdown starts.
     QString hostFile() const { return QDir(m_root->path()).absolutePath() + '/' + kHostProgram; }
-    // ports/COMn leads to `target`, a device.
-    bool linkPort(int n, const QString &target)
-    {
-        return QFile::link(target, inFolder(QStringLiteral("ports/COM%1").arg(n)));
-    }
     QByteArray iniText() const { return readFile(inFolder(QStringLiteral("nuvora.ini"))); }
     static QByteArray settingsText(int com, const QString &language, const QStringList &files = {})
     {

@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "SimulatedDevice.h"
 #include "WindowFixture.h"
 #include "ui/StatusLamps.h"
@@ -34,7 +35,7 @@ class TestRun : public QObject, test::WindowFixture {
     void bringUp(const devsim::SimOptions &options)
     {
         m_sim = test::startDevice(options);
-        QVERIFY(linkPort(3, test::devicePath(*m_sim)));
+        QVERIFY(test::linkPort(m_folder, 3, test::devicePath(*m_sim)));
         writeInFolder(QStringLiteral("nuvora.ini"), settingsText(3, QStringLiteral("English")));
         QVERIFY(makeWindow().Form_Load());
         QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
@@ -67,7 +68,7 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(int, port);
         m_sim = test::startDevice();
-        QVERIFY(linkPort(port, test::devicePath(*m_sim)));
+        QVERIFY(test::linkPort(m_folder, port, test::devicePath(*m_sim)));
         deadPorts(port);
         if (!settings.isEmpty())
             writeInFolder(QStringLiteral("nuvora.ini"), settings);

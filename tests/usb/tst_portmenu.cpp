@@ -1,12 +1,10 @@
 // The Com menu through the real window: start-up from a settings file, then its items clicked,
 // with simulated devices on pseudo-terminals behind the program folder's port aliases.
 #include "Fixtures.h"
-#include "RecordingPrompter.h"
 #include "SimulatedDevice.h"
-#include "TestFiles.h"
+#include "WindowFixture.h"
 
 #include "serial/PortMenu.h"
-#include "ui/MainWindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -31,15 +29,10 @@ QByteArray settingsFor(int port)
 
 } // namespace
 
-class TestPortMenu : public QObject {
+class TestPortMenu : public QObject, test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    QString m_folder;
-    std::unique_ptr<AppState> m_state;
-    test::RecordingPrompter m_prompter;
     std::unique_ptr<devsim::DeviceSimulator> m_com2, m_adapter;
-    std::unique_ptr<MainWindow> m_window;
 
     QString alias(int n) const { return m_folder + QStringLiteral("/ports/COM%1").arg(n); }
     QString ini() const { return m_folder + QStringLiteral("/nuvora.ini"); }
@@ -62,8 +55,7 @@ private slots:
     // COM12 to the adapter's device.
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_folder = m_root->filePath("prog");
+        freshFolder();
         m_com2 = test::startDevice();
         m_adapter = test::startDevice();
         QVERIFY(test::linkPort(m_folder, 2, test::devicePath(*m_com2)));
@@ -71,10 +63,7 @@ private slots:
         QVERIFY(test::linkPort(m_folder, 12, test::devicePath(*m_adapter)));
         QVERIFY(QFile::copy(test::sourceDataDir() + "/English.lng", m_folder + "/English.lng"));
         test::writeFile(ini(), settingsFor(2));
-        m_state = std::make_unique<AppState>();
-        m_prompter = {};
-        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, ShutdownActions{});
-        QVERIFY(m_window->Form_Load());
+        QVERIFY(makeWindow().Form_Load());
         QCOMPARE(m_prompter.boxes, QList<Box>{});
         m_window->show();
         QCOMPARE(checked(), QStringLiteral("2"));
