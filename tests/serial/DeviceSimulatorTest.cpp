@@ -15,12 +15,9 @@
 #include <csignal>
 
 using namespace nuvora;
-using devsim::SimOptions;
-
-namespace {
 
 // Sends the bytes, then collects whatever comes back until the line has been quiet a while.
-QByteArray ask(SerialLine &line, const QByteArray &bytes)
+static QByteArray ask(SerialLine &line, const QByteArray &bytes)
 {
     QSignalSpy spy(&line, &SerialLine::readyRead);
     if (!line.write(bytes))
@@ -30,115 +27,90 @@ QByteArray ask(SerialLine &line, const QByteArray &bytes)
     return line.readAll();
 }
 
-} // namespace
-
 class DeviceSimulatorTest : public QObject {
     Q_OBJECT
 private slots:
-    void answers_data();
-    void answers();
-    void programLinksAndDumpsOnSignal_data();
-    void programLinksAndDumpsOnSignal();
-    void programRefusesBadOptions_data();
-    void programRefusesBadOptions();
-};
-
-void DeviceSimulatorTest::answers_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<QString>("sent");    // in hex, sent twice
-    QTest::addColumn<QString>("answers"); // the two answers in hex, a blank between
-    QTest::addColumn<int>("requests");
-    const QString p = "0000040004";
-    const QString w = "cf001000" + QString("ff").repeated(16) + "cf";
-    QTest::newRow("probe of an erased device") << 0 << p << "ffff ffff" << 2;
-    QTest::newRow("read of four bytes") << 0 << "0300100013"
-                                        << "fffffffffc fffffffffc" << 2;
-    QTest::newRow("write acknowledged") << 0 << "cf001000000102030405060708090a0b0c0d0e0f57"
-                                        << "ae ae" << 2;
-    QTest::newRow("garbage skipped") << 0 << "5a13ff" + p << "ffff ffff" << 2;
-    QTest::newRow("write-looking byte skipped") << 0 << "cf" + p << "ffff ffff" << 2;
-    QTest::newRow("wrong checksum ignored") << 0 << "0000040005"
-                                            << " " << 0;
-    QTest::newRow("silent") << 1 << p << " " << 2;
-    QTest::newRow("ignore first") << 2 << p << " ffff" << 2;
-    QTest::newRow("bad ack first") << 3 << w << "9f 9e" << 2;
-    QTest::newRow("bad ack always") << 4 << w << "9f 9f" << 2;
-    QTest::newRow("bad read checksum") << 5 << p << "ff00 ff00" << 2;
-    QTest::newRow("stale bytes") << 6 << p << "ffff5a5a5a ffff5a5a5a" << 2;
-}
-
-void DeviceSimulatorTest::answers()
-{
-    QFETCH(int, fault);
-    QFETCH(QString, sent);
-    QFETCH(QString, answers);
-    QFETCH(int, requests);
-    SimOptions o;
-    o.silent = fault == 1;
-    o.ignoreFirst = fault == 2 ? 1 : 0;
-    o.badAckFirst = fault == 3 ? 1 : 0;
-    o.badAckAlways = fault == 4;
-    o.badReadChecksum = fault == 5;
-    o.staleBytes = fault == 6 ? 3 : 0;
-    auto sim = test::startDevice(o);
-    SerialLine line;
-    QVERIFY(line.open(test::devicePath(*sim)));
-    const QByteArray frame = QByteArray::fromHex(sent.toLatin1());
-    const QByteArray first = ask(line, frame).toHex();
-    QCOMPARE(first + ' ' + ask(line, frame).toHex(), answers.toLatin1());
-    QCOMPARE(sim->stats().requests, requests); // heard even when it does not answer
-}
-
-void DeviceSimulatorTest::programLinksAndDumpsOnSignal_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
-
-void DeviceSimulatorTest::programLinksAndDumpsOnSignal()
-{
-    QFETCH(int, signal);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("COM7");
-    const QString dump = dir.filePath("eeprom.bin");
-    QProcess sim;
-    sim.start(test::programPath("nuvora-devsim"), {"--link", link, "--dump", dump});
-    QVERIFY2(sim.waitForReadyRead(5000), qPrintable(sim.errorString()));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), QString::fromLocal8Bit(sim.readLine()).trimmed());
+    void answers_data()
     {
-        SerialLine line;
-        QVERIFY(line.open(link));
-        // Sixteen 0x42 at 0x0020; the checksum is 0xEF + 16 * 0x42, 0x0F modulo 256.
-        const QByteArray frame = QByteArray::fromHex("cf002000") + QByteArray(16, 'B') + '\x0f';
-        QCOMPARE(ask(line, frame).toHex(), QByteArray("1e"));
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("sent");    // in hex, sent twice
+        QTest::addColumn<QString>("answers"); // the two answers in hex, a blank between
+        QTest::addColumn<int>("requests");
+        const QString p = "0000040004";
+        const QString w = "cf001000" + QString("ff").repeated(16) + "cf";
+        QTest::newRow("probe of an erased device") << 0 << p << "ffff ffff" << 2;
+        QTest::newRow("read of four bytes") << 0 << "0300100013"
+                                            << "fffffffffc fffffffffc" << 2;
+        QTest::newRow("write acknowledged") << 0 << "cf001000000102030405060708090a0b0c0d0e0f57"
+                                            << "ae ae" << 2;
+        QTest::newRow("garbage skipped") << 0 << "5a13ff" + p << "ffff ffff" << 2;
+        QTest::newRow("write-looking byte skipped") << 0 << "cf" + p << "ffff ffff" << 2;
+        QTest::newRow("wrong checksum ignored") << 0 << "0000040005"
+                                                << " " << 0;
+        QTest::newRow("silent") << 1 << p << " " << 2;
+        QTest::newRow("ignore first") << 2 << p << " ffff" << 2;
+        QTest::newRow("bad ack first") << 3 << w << "9f 9e" << 2;
+        QTest::newRow("bad ack always") << 4 << w << "9f 9f" << 2;
+        QTest::newRow("bad read checksum") << 5 << p << "ff00 ff00" << 2;
+        QTest::newRow("stale bytes") << 6 << p << "ffff5a5a5a ffff5a5a5a" << 2;
     }
-    ::kill(pid_t(sim.processId()), signal);
-    QVERIFY(sim.waitForFinished(5000));
-    QCOMPARE(sim.exitCode(), 0);
-    QVERIFY(sim.readAllStandardError().contains("1 requests"));
-    const QByteArray eeprom = test::readFile(dump);
-    QCOMPARE(eeprom.mid(0x20, 16), QByteArray(16, char(0x42)));
-    QCOMPARE(eeprom.count(char(0xFF)), 65536 - 16);
-    QVERIFY(!QFileInfo(link).isSymLink()); // the alias goes with the device
-}
 
-void DeviceSimulatorTest::programRefusesBadOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("unknown option") << QStringList{"--fast"};
-    QTest::newRow("count not a number") << QStringList{"--stale", "many"};
-}
+    void answers()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, sent);
+        QFETCH(QString, answers);
+        QFETCH(int, requests);
+        devsim::SimOptions o;
+        o.silent = fault == 1;
+        o.ignoreFirst = fault == 2 ? 1 : 0;
+        o.badAckFirst = fault == 3 ? 1 : 0;
+        o.badAckAlways = fault == 4;
+        o.badReadChecksum = fault == 5;
+        o.staleBytes = fault == 6 ? 3 : 0;
+        auto sim = test::startDevice(o);
+        SerialLine line;
+        QVERIFY(line.open(test::devicePath(*sim)));
+        const QByteArray frame = QByteArray::fromHex(sent.toLatin1());
+        const QByteArray first = ask(line, frame).toHex();
+        QCOMPARE(first + ' ' + ask(line, frame).toHex(), answers.toLatin1());
+        QCOMPARE(sim->stats().requests, requests); // heard even when it does not answer
+    }
 
-void DeviceSimulatorTest::programRefusesBadOptions()
-{
-    QFETCH(QStringList, args);
-    const auto r = test::runProgram(QStringList{test::programPath("nuvora-devsim")} + args);
-    QCOMPARE(r.status, 2);
-    QVERIFY(r.err.contains("--help"));
-    QVERIFY(r.out.isEmpty()); // no device path printed
-}
+    void programLinksAndDumpsOnSignal()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("COM7");
+        const QString dump = dir.filePath("eeprom.bin");
+        QProcess sim;
+        sim.start(test::programPath("nuvora-devsim"), {"--link", link, "--dump", dump});
+        QVERIFY2(sim.waitForReadyRead(5000), qPrintable(sim.errorString()));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QString::fromLocal8Bit(sim.readLine()).trimmed());
+        {
+            SerialLine line;
+            QVERIFY(line.open(link));
+            // Sixteen 0x42 at 0x0020; the checksum is 0xEF + 16 * 0x42, 0x0F modulo 256.
+            const QByteArray frame = QByteArray::fromHex("cf002000") + QByteArray(16, 'B') + '\x0f';
+            QCOMPARE(ask(line, frame).toHex(), QByteArray("1e"));
+        }
+        ::kill(pid_t(sim.processId()), SIGINT);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(sim.readAllStandardError().contains("1 requests"));
+        const QByteArray eeprom = test::readFile(dump);
+        QCOMPARE(eeprom.mid(0x20, 16), QByteArray(16, char(0x42)));
+        QCOMPARE(eeprom.count(char(0xFF)), 65536 - 16);
+        QVERIFY(!QFileInfo(link).isSymLink()); // the alias goes with the device
+    }
+
+    void programRefusesBadOptions()
+    {
+        const auto r = test::runProgram({test::programPath("nuvora-devsim"), "--stale", "many"});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("--help"));
+        QVERIFY(r.out.isEmpty()); // no device path printed
+    }
+};
 
 QTEST_GUILESS_MAIN(DeviceSimulatorTest)
 #include "DeviceSimulatorTest.moc"

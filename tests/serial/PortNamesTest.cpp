@@ -11,77 +11,69 @@ using namespace nuvora;
 class PortNamesTest : public QObject {
     Q_OBJECT
 private slots:
-    void deviceAndNumber_data();
-    void deviceAndNumber();
-    void aliases();
-    void argument_data();
-    void argument();
+    void deviceAndNumber_data()
+    {
+        QTest::addColumn<int>("number"); // 0: the device has none
+        QTest::addColumn<QString>("device");
+        QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+        QTest::newRow("ttyUSB10") << 15 << "/dev/ttyUSB10";
+        QTest::newRow("ttyS4 has no number") << 0 << "/dev/ttyS4";
+    }
+
+    void deviceAndNumber()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, device);
+        QTemporaryDir folder;
+        QCOMPARE(PortNumberForDevice(device, folder.path()), number);
+        QCOMPARE(PortDevice(number, folder.path()), number > 0 ? device : QString());
+    }
+
+    void aliases()
+    {
+        QTemporaryDir folder;
+        const QString target = folder.filePath("fake-tty");
+        test::writeFile(target, {});
+        QVERIFY(test::linkPort(folder.path(), 9, target));
+        // A dangling alias still names the port: opening it will say what is wrong.
+        QVERIFY(test::linkPort(folder.path(), 2, folder.filePath("nowhere")));
+        QCOMPARE(PortDevice(9, folder.path()), folder.filePath("ports/COM9"));
+        QCOMPARE(PortDevice(2, folder.path()), folder.filePath("ports/COM2"));
+        QCOMPARE(PortDevice(8, folder.path()), QString("/dev/ttyUSB3"));
+        QCOMPARE(PortNumberForDevice(target, folder.path()), 9);
+        QCOMPARE(PortNumberForDevice(folder.filePath("ports/COM9"), folder.path()), 9);
+        // An alias COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
+        QVERIFY(test::linkPort(folder.path(), 5, target));
+        QCOMPARE(PortNumberForDevice("/dev/ttyUSB0", folder.path()), 0);
+    }
+
+    void argument_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number"); // -1: refused
+        QTest::addColumn<QString>("device");
+        QTest::newRow("number") << "7" << 7 << "";
+        QTest::newRow("COMn") << "COM12" << 12 << "";
+        QTest::newRow("lower case com") << "com3" << 3 << "";
+        QTest::newRow("blanks around") << " COM2 " << 2 << "";
+        QTest::newRow("device path") << "/dev/pts/4" << 0 << "/dev/pts/4";
+        QTest::newRow("COM0") << "COM0" << -1 << "";
+        QTest::newRow("too big for 16 bits") << "40000" << -1 << "";
+        QTest::newRow("empty") << "" << -1 << "";
+    }
+
+    void argument()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        QFETCH(QString, device);
+        const PortArgument a = ParsePortArgument(text);
+        QCOMPARE(a.valid, number >= 0);
+        QCOMPARE(a.number, qMax(number, 0));
+        QCOMPARE(a.device, device);
+        QCOMPARE(a.error.isEmpty(), a.valid);
+    }
 };
-
-void PortNamesTest::deviceAndNumber_data()
-{
-    QTest::addColumn<int>("number"); // 0: the device has none
-    QTest::addColumn<QString>("device");
-    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
-    QTest::newRow("first USB") << 5 << "/dev/ttyUSB0";
-    QTest::newRow("ttyUSB10") << 15 << "/dev/ttyUSB10";
-    QTest::newRow("ttyS4 has no number") << 0 << "/dev/ttyS4";
-}
-
-void PortNamesTest::deviceAndNumber()
-{
-    QFETCH(int, number);
-    QFETCH(QString, device);
-    QTemporaryDir folder;
-    QCOMPARE(PortNumberForDevice(device, folder.path()), number);
-    QCOMPARE(PortDevice(number, folder.path()), number > 0 ? device : QString());
-}
-
-void PortNamesTest::aliases()
-{
-    QTemporaryDir folder;
-    const QString target = folder.filePath("fake-tty");
-    test::writeFile(target, {});
-    QVERIFY(test::linkPort(folder.path(), 9, target));
-    // A dangling alias still names the port: opening it will say what is wrong.
-    QVERIFY(test::linkPort(folder.path(), 2, folder.filePath("nowhere")));
-    QCOMPARE(PortDevice(9, folder.path()), folder.filePath("ports/COM9"));
-    QCOMPARE(PortDevice(2, folder.path()), folder.filePath("ports/COM2"));
-    QCOMPARE(PortDevice(8, folder.path()), QString("/dev/ttyUSB3"));
-    QCOMPARE(PortNumberForDevice(target, folder.path()), 9);
-    QCOMPARE(PortNumberForDevice(folder.filePath("ports/COM9"), folder.path()), 9);
-    // An alias COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
-    QVERIFY(test::linkPort(folder.path(), 5, target));
-    QCOMPARE(PortNumberForDevice("/dev/ttyUSB0", folder.path()), 0);
-}
-
-void PortNamesTest::argument_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("number"); // -1: refused
-    QTest::addColumn<QString>("device");
-    QTest::newRow("number") << "7" << 7 << "";
-    QTest::newRow("COMn") << "COM12" << 12 << "";
-    QTest::newRow("lower case com") << "com3" << 3 << "";
-    QTest::newRow("blanks around") << " COM2 " << 2 << "";
-    QTest::newRow("device path") << "/dev/pts/4" << 0 << "/dev/pts/4";
-    QTest::newRow("COM0") << "COM0" << -1 << "";
-    QTest::newRow("too big for 16 bits") << "40000" << -1 << "";
-    QTest::newRow("word") << "usb" << -1 << "";
-    QTest::newRow("empty") << "" << -1 << "";
-}
-
-void PortNamesTest::argument()
-{
-    QFETCH(QString, text);
-    QFETCH(int, number);
-    QFETCH(QString, device);
-    const PortArgument a = ParsePortArgument(text);
-    QCOMPARE(a.valid, number >= 0);
-    QCOMPARE(a.number, qMax(number, 0));
-    QCOMPARE(a.device, device);
-    QCOMPARE(a.error.isEmpty(), a.valid);
-}
 
 QTEST_GUILESS_MAIN(PortNamesTest)
 #include "PortNamesTest.moc"

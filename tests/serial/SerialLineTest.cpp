@@ -10,93 +10,90 @@
 #include <QTest>
 
 using namespace nuvora;
-using test::Box;
 
 class SerialLineTest : public QObject {
     Q_OBJECT
 private slots:
-    void openFailures_data();
-    void openFailures();
-    void setComAndOpenCom_data();
-    void setComAndOpenCom();
-};
-
-void SerialLineTest::openFailures_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<int>("failure");
-    QTest::newRow("no such device") << "/dev/nuvora-no-such-tty" << int(OpenFailure::NoSuchDevice);
-    QTest::newRow("not a terminal") << "/dev/null" << int(OpenFailure::Other);
-}
-
-void SerialLineTest::openFailures()
-{
-    QFETCH(QString, device);
-    QFETCH(int, failure);
-    SerialLine line;
-    QVERIFY(!line.open(device));
-    QVERIFY(!line.isOpen());
-    QCOMPARE(int(line.failure()), failure);
-    const QString text = line.failureText();
-    QVERIFY2(!text.isEmpty() && text.contains(device), qPrintable(text));
-}
-
-void SerialLineTest::setComAndOpenCom_data()
-{
-    QTest::addColumn<QString>("alias"); // ports/COM7 leads to the device, a "busy" one, or "gone"
-    QTest::addColumn<bool>("setCom");   // SetCom(7) first, else OpenCom(7)
-    QTest::addColumn<int>("then");      // OpenCom of this number next, 0: SetCom(7) again
-    QTest::addColumn<int>("result");    // what that OpenCom answers
-    QTest::addColumn<int>("waiting");   // of two bytes sent while open
-    QTest::addColumn<QString>("box");   // the one box's text as a pattern, "" for none
-    const QString com = "^Com Not Avaible!Please select a NEW com";
-    QTest::newRow("SetCom same number reopens") << "device" << true << 0 << 0 << 0 << "";
-    QTest::newRow("OpenCom keeps the open port") << "device" << false << 3 << 0 << 2 << "";
-    QTest::newRow("SetCom missing port, one box") << "gone" << true << 7 << -1 << 0 << com + "$";
-    QTest::newRow("SetCom busy port says why")
-        << "busy" << true << 7 << -1 << 0 << com + "\n.*busy";
-}
-
-void SerialLineTest::setComAndOpenCom()
-{
-    QFETCH(QString, alias);
-    QFETCH(bool, setCom);
-    QFETCH(int, then);
-    QFETCH(int, result);
-    QFETCH(int, waiting);
-    QFETCH(QString, box);
-    auto sim = test::startDevice();
-    QTemporaryDir folder;
-    const QString device = test::devicePath(*sim);
-    QVERIFY(test::linkPort(folder.path(), 7, alias == "gone" ? folder.filePath("x") : device));
-    SerialLine other, line;
-    QVERIFY(alias != "busy" || other.open(device));
-    test::RecordingPrompter prompter;
-    PortControl port(line, prompter, folder.path());
-    std::int16_t number = 7;
-    if (setCom)
-        port.SetCom(number);
-    else
-        QCOMPARE(port.OpenCom(number), std::int16_t(0));
-    if (line.isOpen()) {
-        sim->inject({7, 7});
-        QTRY_COMPARE(line.bytesWaiting(), qint64(2));
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<int>("failure");
+        QTest::newRow("no such device")
+            << "/dev/nuvora-no-such-tty" << int(OpenFailure::NoSuchDevice);
+        QTest::newRow("not a terminal") << "/dev/null" << int(OpenFailure::Other);
     }
-    number = std::int16_t(then);
-    if (then == 0)
-        port.SetCom(7);
-    else
-        QCOMPARE(int(port.OpenCom(number)), result);
-    QCOMPARE(line.isOpen(), result == 0);
-    QCOMPARE(line.bytesWaiting(), waiting);
-    QCOMPARE(prompter.boxes.size(), box.isEmpty() ? 0 : 1);
-    if (box.isEmpty())
-        return;
-    const Box shown = prompter.boxes.first();
-    QVERIFY2(QRegularExpression(box).match(shown.text).hasMatch(), qPrintable(shown.text));
-    QVERIFY(!shown.text.contains("dialout"));
-    QCOMPARE((std::pair{shown.style, shown.title}), (std::pair{16, QStringLiteral("Error Com")}));
-}
+
+    void openFailures()
+    {
+        QFETCH(QString, device);
+        QFETCH(int, failure);
+        SerialLine line;
+        QVERIFY(!line.open(device));
+        QVERIFY(!line.isOpen());
+        QCOMPARE(int(line.failure()), failure);
+        QVERIFY2(line.failureText().contains(device), qPrintable(line.failureText()));
+    }
+
+    void setComAndOpenCom_data()
+    {
+        QTest::addColumn<QString>(
+            "alias");                     // ports/COM7 leads to the device, a "busy" one, or "gone"
+        QTest::addColumn<bool>("setCom"); // SetCom(7) first, else OpenCom(7)
+        QTest::addColumn<int>("then");    // OpenCom of this number next, 0: SetCom(7) again
+        QTest::addColumn<int>("result");  // what that OpenCom answers
+        QTest::addColumn<int>("waiting"); // of two bytes sent while open
+        QTest::addColumn<QString>("box"); // the one box's text as a pattern, "" for none
+        const QString com = "^Com Not Avaible!Please select a NEW com";
+        QTest::newRow("SetCom same number reopens") << "device" << true << 0 << 0 << 0 << "";
+        QTest::newRow("OpenCom keeps the open port") << "device" << false << 3 << 0 << 2 << "";
+        QTest::newRow("SetCom missing port, one box")
+            << "gone" << true << 7 << -1 << 0 << com + "$";
+        QTest::newRow("SetCom busy port says why")
+            << "busy" << true << 7 << -1 << 0 << com + "\n.*busy";
+    }
+
+    void setComAndOpenCom()
+    {
+        QFETCH(QString, alias);
+        QFETCH(bool, setCom);
+        QFETCH(int, then);
+        QFETCH(int, result);
+        QFETCH(int, waiting);
+        QFETCH(QString, box);
+        auto sim = test::startDevice();
+        QTemporaryDir folder;
+        const QString device = test::devicePath(*sim);
+        QVERIFY(test::linkPort(folder.path(), 7, alias == "gone" ? folder.filePath("x") : device));
+        SerialLine other, line;
+        QVERIFY(alias != "busy" || other.open(device));
+        test::RecordingPrompter prompter;
+        PortControl port(line, prompter, folder.path());
+        std::int16_t number = 7;
+        if (setCom)
+            port.SetCom(number);
+        else
+            QCOMPARE(port.OpenCom(number), std::int16_t(0));
+        if (line.isOpen()) {
+            sim->inject({7, 7});
+            QTRY_COMPARE(line.bytesWaiting(), qint64(2));
+        }
+        number = std::int16_t(then);
+        if (then == 0)
+            port.SetCom(7);
+        else
+            QCOMPARE(int(port.OpenCom(number)), result);
+        QCOMPARE(line.isOpen(), result == 0);
+        QCOMPARE(line.bytesWaiting(), waiting);
+        QCOMPARE(prompter.boxes.size(), box.isEmpty() ? 0 : 1);
+        if (box.isEmpty())
+            return;
+        const auto shown = prompter.boxes.first();
+        QVERIFY2(QRegularExpression(box).match(shown.text).hasMatch(), qPrintable(shown.text));
+        QVERIFY(!shown.text.contains("dialout"));
+        QCOMPARE((std::pair{shown.style, shown.title}),
+                 (std::pair{16, QStringLiteral("Error Com")}));
+    }
+};
 
 QTEST_GUILESS_MAIN(SerialLineTest)
 #include "SerialLineTest.moc"
