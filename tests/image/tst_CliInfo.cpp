@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "Programs.h"
 #include "TestFiles.h"
 #include "Unprivileged.h"
@@ -5,12 +6,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using nuvora::test::ProgramRun;
+using namespace nuvora::test;
 
 static ProgramRun runCli(const QStringList &args, const QStringList &prefix = {})
 {
-    return nuvora::test::runProgram(prefix + QStringList{nuvora::test::binDir() + "/nuvora-cli"} +
-                                    args);
+    return runProgram(prefix + QStringList{programPath("nuvora-cli")} + args);
 }
 
 // Runs nuvora-cli info as a user would: exit status, summary, dump file, messages.
@@ -24,13 +24,12 @@ private slots:
     void sampleSummaryAndDump()
     {
         const QString dump = m_dir.filePath(QStringLiteral("sample.bin"));
-        const ProgramRun r =
-            runCli({"info", nuvora::test::sourceDataDir() + "/sample.mhx", "--dump", dump});
+        const ProgramRun r = runCli({"info", sourceDataDir() + "/sample.mhx", "--dump", dump});
         QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         for (const char *line : {"first:  0\n", "last:   8191 (0x1FFF)\n", "length: 8192 bytes\n",
                                  "frames: 512 of 16 bytes\n"})
             QVERIFY2(r.out.contains(line), line);
-        const QByteArray bytes = nuvora::test::readFile(dump);
+        const QByteArray bytes = readFile(dump);
         QCOMPARE(bytes.size(), 8192);
         QVERIFY(bytes.startsWith("Nuvora message slot 0: "));
         for (int i = 0; i < 4096; ++i)
@@ -81,7 +80,7 @@ private slots:
         const QString path =
             m_dir.filePath(QString::number(qHash(QTest::currentDataTag())) + ".mhx");
         if (!file.isEmpty())
-            nuvora::test::writeFile(path, file);
+            writeFile(path, file);
         args.replaceInStrings(QStringLiteral("IMG"), path);
         const ProgramRun r = runCli(args);
         QCOMPARE(r.status, status);
@@ -93,11 +92,11 @@ private slots:
     void unreadableImage()
     {
         QTemporaryDir dir;
-        nuvora::test::openUpForOthers(dir.path());
+        openUpForOthers(dir.path());
         const QString path = dir.filePath(QStringLiteral("locked.mhx"));
-        nuvora::test::writeFile(path, "S205000000AA00\n");
+        writeFile(path, "S205000000AA00\n");
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-        const ProgramRun r = runCli({"info", path}, nuvora::test::unprivilegedPrefix());
+        const ProgramRun r = runCli({"info", path}, unprivilegedPrefix());
         QCOMPARE(r.status, 4);
         QVERIFY2(r.err.contains("error 70"), r.err.constData());
     }

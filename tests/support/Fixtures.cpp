@@ -1,7 +1,5 @@
 #include "Fixtures.h"
 
-#include "TestFiles.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,10 +9,9 @@ namespace nuvora::test {
 
 QString programPath(const QString &name)
 {
-    const QString folder = qEnvironmentVariableIsSet("NUVORA_BIN_DIR")
-                               ? binDir()
-                               : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
-    return folder + QLatin1Char('/') + name;
+    return qEnvironmentVariable("NUVORA_BIN_DIR", QCoreApplication::applicationDirPath() +
+                                                      QStringLiteral("/../bin")) +
+           QLatin1Char('/') + name;
 }
 
 bool linkPort(const QString &folder, int n, const QString &target)

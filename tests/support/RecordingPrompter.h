@@ -2,8 +2,10 @@
 
 #include "app/Prompter.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QQueue>
+#include <QTest>
 
 namespace nuvora::test {
 
@@ -33,7 +35,10 @@ public:
         return answers.dequeue();
     }
     // Queues the answer "the operator chose this file".
-    void chooseFile(const QString &path);
+    void chooseFile(const QString &path)
+    {
+        answers.enqueue({false, path, QFileInfo(path).fileName()});
+    }
 
     QList<Box> boxes;
     QList<OpenFileOptions> dialogs;
@@ -43,4 +48,8 @@ public:
 } // namespace nuvora::test
 
 // Lets QCOMPARE print a box when two differ.
-char *toString(const nuvora::test::Box &box);
+inline char *toString(const nuvora::test::Box &box)
+{
+    return QTest::toString(
+        QStringLiteral("Box(%1, %2, %3)").arg(box.text).arg(box.style).arg(box.title));
+}

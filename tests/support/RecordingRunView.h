@@ -8,20 +8,12 @@
 namespace nuvora::test {
 
 // Records what a programming run asks of its front end, in order, as short lines
-// ("disable", "max 34", "value 16", "lamp 4", "enable"), and keeps the current values. Lamps
-// lit are also kept as letters: T, R, E for Tx, Rx, Err (t, r, e when put out).
+// ("disable", "max 34", "value 16", "lamp 4", "enable"); lamps lit are also kept as letters:
+// T, R, E for Tx, Rx, Err (t, r, e when put out).
 class RecordingRunView : public RunView {
 public:
-    void DisableCommands() override
-    {
-        calls << QStringLiteral("disable");
-        disabled = true;
-    }
-    void EnableCommands() override
-    {
-        calls << QStringLiteral("enable");
-        disabled = false;
-    }
+    void DisableCommands() override { calls << QStringLiteral("disable"); }
+    void EnableCommands() override { calls << QStringLiteral("enable"); }
     void setProgressMax(double max) override
     {
         calls << QStringLiteral("max %1").arg(max);
@@ -30,7 +22,6 @@ public:
     void setProgressValue(double value) override
     {
         calls << QStringLiteral("value %1").arg(value);
-        progressValue = value;
         values.append(value);
     }
     void SetLamp(LampState state) override
@@ -38,7 +29,6 @@ public:
         lamps += QLatin1Char("treTRE"[static_cast<int>(state) - 1]);
         calls << QStringLiteral("lamp %1").arg(static_cast<int>(state));
     }
-    // The calls that are not lamps, which tests compare whole.
     QStringList withoutLamps() const
     {
         QStringList out;
@@ -51,9 +41,7 @@ public:
     QStringList calls;
     QString lamps;
     QList<double> values;
-    bool disabled = false;
     double progressMax = 0;
-    double progressValue = 0;
 };
 
 } // namespace nuvora::test

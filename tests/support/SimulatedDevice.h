@@ -17,8 +17,7 @@ QString devicePath(const devsim::DeviceSimulator &sim);
 QByteArray toBytes(const std::vector<std::uint8_t> &bytes);
 // The frames the device has received so far, in hex.
 QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim);
-// The image padded with 0xFF to whole 16-byte blocks, then 0xFF to the end of the EEPROM:
-// what the device holds after a run of an erased device.
+// What an erased device holds after a run of the image: 0xFF after it.
 QByteArray expectedEeprom(const QByteArray &image);
 
 } // namespace nuvora::test

@@ -29,11 +29,6 @@ QString sourceDataDir()
     return qEnvironmentVariable("NUVORA_SOURCE_DIR", QStringLiteral(".")) + QStringLiteral("/data");
 }
 
-QString binDir()
-{
-    return qEnvironmentVariable("NUVORA_BIN_DIR", QStringLiteral("."));
-}
-
 QByteArray languageFile(const QString &tag, int lines, int emptyLine)
 {
     QByteArray text;

@@ -9,9 +9,8 @@ namespace nuvora::test {
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
-// The source tree's data/ folder and the build's ready program folder (set by CTest).
+// The source tree's data/ folder (set by CTest).
 QString sourceDataDir();
-QString binDir();
 
 // A language file of `lines` lines, CR LF ended: line k reads "<tag> k", except the markers on
 // lines 3 and 10 and an empty line `emptyLine`.
