@@ -58,7 +58,6 @@ private slots:
         row("no data, unknown language", none, info + L{"--lang", "Klingon"}, 3, {},
             "no usable S-record data");
         row("bad count: error 13", "S2XX000000\n", info, 4, {}, "error 13");
-        row("outside the image: error 9", one + "S20600FFFF010200\n", info, 4, {}, "error 9");
         row("missing image: error 53", {}, info, 4, {}, "error 53");
         row("dump into a missing folder", one, info + L{"--dump", "/nonexistent/x.bin"}, 4, {},
             "cannot write");

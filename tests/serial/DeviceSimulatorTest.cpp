@@ -2,7 +2,6 @@
 #include "serial/SerialLine.h"
 
 #include "Fixtures.h"
-#include "Programs.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
 
@@ -101,14 +100,6 @@ private slots:
         QCOMPARE(eeprom.mid(0x20, 16), QByteArray(16, char(0x42)));
         QCOMPARE(eeprom.count(char(0xFF)), 65536 - 16);
         QVERIFY(!QFileInfo(link).isSymLink()); // the alias goes with the device
-    }
-
-    void programRefusesBadOptions()
-    {
-        const auto r = test::runProgram({test::programPath("nuvora-devsim"), "--stale", "many"});
-        QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains("--help"));
-        QVERIFY(r.out.isEmpty()); // no device path printed
     }
 };
 

@@ -13,16 +13,15 @@ namespace nuvora::test {
 QStringList unprivilegedPrefix()
 {
 #ifdef Q_OS_UNIX
-    if (::geteuid() != 0)
-        return {};
-#else
-    return {};
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            qFatal("running as root without setpriv: cannot check permissions as a user");
+        return {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                QStringLiteral("--clear-groups")};
+    }
 #endif
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (setpriv.isEmpty())
-        qFatal("running as root without setpriv: cannot check permissions as a user");
-    return {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-            QStringLiteral("--clear-groups")};
+    return {};
 }
 
 void openUpForOthers(const QString &path)
