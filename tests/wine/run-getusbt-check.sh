@@ -29,8 +29,17 @@ trap 'exit 143' TERM INT
 failures=0
 step=0
 note() { printf '\n== %s\n' "$*"; }
-# The registry tool and the check program; a failing set-up step counts as a failure.
-reg() { wine reg "$@" >/dev/null 2>&1 || { echo "FAIL: reg $*"; failures=$((failures + 1)); }; }
+# The registry tool and the check program; a failing set-up step counts as a failure. Wine's
+# reg now and then fails to start on a loaded machine: a set-up step gets three tries.
+reg() {
+    local out
+    for _ in 1 2 3; do
+        out=$(wine reg "$@" 2>&1) && return 0
+        sleep 1
+    done
+    echo "FAIL: reg $*: ${out//$'\r'/}"
+    failures=$((failures + 1))
+}
 check() {
     step=$((step + 1))
     local output status=0
