@@ -1,7 +1,6 @@
 #include "Fixtures.h"
 #include "Programs.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -4,7 +4,6 @@
 #include "Programs.h"
 #include "RecordingPrompter.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
 
 #include <QRegularExpression>
 #include <QStandardPaths>

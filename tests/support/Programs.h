@@ -15,4 +15,10 @@ struct ProgramRun {
 ProgramRun runProgram(const QStringList &command,
                       const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
+// The command prefix that runs a child process as an unprivileged user, since root ignores file
+// permissions; empty when the tests already run unprivileged.
+QStringList unprivilegedPrefix();
+// Makes a folder (and the file or folder path inside it) reachable for that user.
+void openUpForOthers(const QString &path);
+
 } // namespace nuvora::test

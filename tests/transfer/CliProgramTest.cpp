@@ -3,7 +3,6 @@
 #include "Programs.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
