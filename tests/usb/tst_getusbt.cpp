@@ -28,14 +28,13 @@ void build(RegistryMemory &registry, QString layout)
         if (d[0] == "svc")
             entries << "HKLM|" + kService + "|0|" + kInstance
                     << "HKLM|" + kParams + "|PortName|" + d[1];
-        else if (d[0] == "dev" && d.size() > 3)
-            entries << "DYN|Config Manager\\Enum\\" + d[1] + "|HardWareKey|" + d[2]
-                    << "HKLM|Enum\\" + d[2] + "|PortName|" + d[3];
         else if (d[0] == "dev")
-            entries << "DYN|Config Manager\\Enum\\" + d[1] + "|HardWareKey|" + d[2];
+            entries << "DYN|Config Manager\\Enum\\" + d[1] + "|HardWareKey|" + d[2]
+                    << (d.size() > 3 ? "HKLM|Enum\\" + d[2] + "|PortName|" + d[3] : "");
         else
             entries << e;
     }
+    entries.removeAll(QString());
     for (const QString &e : entries) {
         const QStringList f = e.split('|');
         const RegHandle root = f[0] == "DYN" ? kHKeyDynData : kHKeyLocalMachine;
@@ -55,139 +54,95 @@ class TestGetUsbt : public QObject {
     Q_OBJECT
 
 private slots:
-    void enumSubKeys_data();
-    void enumSubKeys();
-    void readRegString_data();
-    void readRegString();
-    void getUsbCom_data();
-    void getUsbCom();
+    void readRegString_data()
+    {
+        QTest::addColumn<QString>("stored"); // name|value under HKLM\SOFTWARE\Nuvora, "" for no key
+        QTest::addColumn<QString>("asked");  // path|name
+        QTest::addColumn<QByteArray>("expected");
+        const QString p = "SOFTWARE\\Nuvora|V";
+        QTest::newRow("key missing") << "" << p << QByteArray();
+        QTest::newRow("value missing") << "W|x" << p << QByteArray();
+        QTest::newRow("no case") << "v|COM6"
+                                 << "software\\NUVORA|V" << QByteArray("COM6");
+        QTest::newRow("trailing \\") << "V|COM8"
+                                     << "SOFTWARE\\Nuvora\\|V" << QByteArray("COM8");
+        QTest::newRow("254 + terminator") << "V|" + QString(254, 'a') << p << QByteArray(254, 'a');
+        QTest::newRow("255 raw") << "V|raw:" + QString(255, 'b') << p << QByteArray(255, 'b');
+        QTest::newRow("256: missing") << "V|" + QString(255, 'c') << p << QByteArray();
+    }
+    void readRegString()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, asked);
+        QFETCH(QByteArray, expected);
+        RegistryMemory memory;
+        if (!stored.isEmpty())
+            build(memory, "HKLM|SOFTWARE\\Nuvora|" + stored);
+        const std::string got =
+            ReadRegString(memory, kHKeyLocalMachine, asked.section('|', 0, 0).toStdString(),
+                          asked.section('|', 1).toStdString());
+        QCOMPARE(QByteArray::fromStdString(got), expected);
+        QCOMPARE(memory.openHandleCount(), std::size_t{0});
+    }
+
+    void getUsbCom_data()
+    {
+        QTest::addColumn<QString>("registry");
+        QTest::addColumn<int>("port"); // the COM number found, 0: none
+        // Driver-service route (NT family: no dynamic-data hive).
+        QTest::newRow("service route") << "svc:COM7" << 7;
+        QTest::newRow("no driver") << "HKLM|SYSTEM\\CurrentControlSet\\Services\\x|0|y" << 0;
+        QTest::newRow("no value 0") << "HKLM|%S|1|%I;HKLM|%P|PortName|COM7" << 0;
+        QTest::newRow("device key missing") << "HKLM|%S|0|%I" << 0;
+        QTest::newRow("no PortName") << "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1" << 0;
+        QTest::newRow("300-byte PortName") << "svc:" + QString(299, 'C') << 0;
+        QTest::newRow("raw PortName") << "HKLM|%S|0|%I;HKLM|%P|PortName|raw:COM3" << 3;
+        QTest::newRow("raw instance") << "HKLM|%S|0|raw:%I;HKLM|%P|PortName|COM4" << 4;
+        QTest::newRow("empty DYN enum") << "DYN|Config Manager\\Enum;svc:COM7" << 7;
+        // Configuration-manager (CM) route (Windows 9x).
+        QTest::newRow("CM: first match") << "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10" << 9;
+        QTest::newRow("CM before service") << "dev:C1:%1:COM9;svc:COM7" << 9;
+        QTest::newRow("enum order") << "dev:C2:%2:COM10;dev:C1:%1:COM9" << 10;
+        QTest::newRow("255-char device") << "dev:" + QString(255, 'k') + ":%1:COM9" << 9;
+        QTest::newRow("marker inside") << "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15" << 15;
+        QTest::newRow("lower-case bus") << "dev:C1:ftdibus\\v\\0:COM11;svc:COM7" << 7;
+        QTest::newRow("no HardWareKey")
+            << "DYN|Config Manager\\Enum\\C1|Problem|raw:1;svc:COM7" << 7;
+        QTest::newRow("CM no PortName") << "dev:C1:%1;svc:COM7" << 7;
+        QTest::newRow("CM no PortName, stop") << "dev:C1:%1;dev:C2:%2:COM10" << 0;
+        QTest::newRow("raw hardware key")
+            << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9" << 9;
+        QTest::newRow("300-byte key")
+            << "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7" << 7;
+    }
+    // Besides the port: read access on every open, every key closed again, each query handed the
+    // whole buffer (a short earlier value must not shrink a later read), and for one row of each
+    // route the keys opened in order, nothing after the first match.
+    void getUsbCom()
+    {
+        QFETCH(QString, registry);
+        QFETCH(int, port);
+        const QString e = "80000006 Config Manager\\Enum", h = "80000002 ";
+        const QHash<QString, QStringList> keys{
+            {"service route", {e, h + kService, h + kParams}},
+            {"CM: first match",
+             {e, e + "\\C0", e + "\\C1", h + "Enum\\FTDIBUS\\VID_0403+PID_6001+X1\\0000"}}};
+        const QStringList opened = keys.value(QTest::currentDataTag());
+        RegistryMemory memory;
+        build(memory, registry);
+        QCOMPARE(QString::fromStdString(GetUSBCom(memory)), port ? QString("COM%1").arg(port) : "");
+        QStringList seen;
+        for (const auto &call : memory.openCalls()) {
+            QVERIFY(call.options == 0u && call.access == 0x20019u);
+            seen << QString::number(call.root, 16) + ' ' + QString::fromStdString(call.path);
+        }
+        QVERIFY(!seen.isEmpty());
+        QVERIFY(opened.isEmpty() || seen == opened);
+        for (std::uint32_t count : memory.queryByteCounts())
+            QCOMPARE(count, 255u);
+        QCOMPARE(memory.openHandleCount(), std::size_t{0});
+    }
 };
-
-void TestGetUsbt::enumSubKeys_data()
-{
-    QTest::addColumn<QStringList>("subKeys");
-    QTest::newRow("none") << QStringList{};
-    QTest::newRow("order of addition, blanks kept")
-        << QStringList{"Zulu", "alpha", "Device Parameters"};
-    QTest::newRow("longest legal name") << QStringList{QString(255, 'k')};
-}
-
-void TestGetUsbt::enumSubKeys()
-{
-    QFETCH(QStringList, subKeys);
-    RegistryMemory registry;
-    std::vector<std::string> expected;
-    registry.addKey(kHKeyLocalMachine, "Parent");
-    for (const QString &k : subKeys) {
-        expected.push_back(k.toStdString());
-        registry.addKey(kHKeyLocalMachine, "Parent\\" + expected.back() + "\\Deep"); // not listed
-    }
-    if (!expected.empty())
-        expected.emplace_back(); // the end marker
-    RegHandle key = 0;
-    QCOMPARE(registry.openKey(kHKeyLocalMachine, "Parent", 0, kKeyRead, &key), kRegSuccess);
-    QCOMPARE(EnumSubKeys(registry, key), expected);
-    registry.closeKey(key);
-    QVERIFY(EnumSubKeys(registry, 4711).empty()); // a handle nobody opened
-}
-
-void TestGetUsbt::readRegString_data()
-{
-    QTest::addColumn<QString>("stored"); // name|value under HKLM\SOFTWARE\Nuvora, "" for no key
-    QTest::addColumn<QString>("asked");  // path|name
-    QTest::addColumn<QByteArray>("expected");
-    const QString p = "SOFTWARE\\Nuvora|V";
-    QTest::newRow("key missing") << "" << p << QByteArray();
-    QTest::newRow("value missing") << "W|x" << p << QByteArray();
-    QTest::newRow("names compare without case") << "v|COM6"
-                                                << "software\\NUVORA|V" << QByteArray("COM6");
-    QTest::newRow("trailing backslash on the key") << "V|COM8"
-                                                   << "SOFTWARE\\Nuvora\\|V" << QByteArray("COM8");
-    QTest::newRow("254 characters and terminator fit")
-        << "V|" + QString(254, 'a') << p << QByteArray(254, 'a');
-    QTest::newRow("255 raw bytes fit") << "V|raw:" + QString(255, 'b') << p << QByteArray(255, 'b');
-    QTest::newRow("256 bytes are missing") << "V|" + QString(255, 'c') << p << QByteArray();
-}
-
-void TestGetUsbt::readRegString()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, asked);
-    QFETCH(QByteArray, expected);
-    RegistryMemory memory;
-    if (!stored.isEmpty())
-        build(memory, "HKLM|SOFTWARE\\Nuvora|" + stored);
-    const std::string got =
-        ReadRegString(memory, kHKeyLocalMachine, asked.section('|', 0, 0).toStdString(),
-                      asked.section('|', 1).toStdString());
-    QCOMPARE(QByteArray::fromStdString(got), expected);
-    QCOMPARE(memory.openHandleCount(), std::size_t{0});
-}
-
-void TestGetUsbt::getUsbCom_data()
-{
-    QTest::addColumn<QString>("registry");
-    QTest::addColumn<int>("port"); // the COM number found, 0: none
-    // Driver-service route (NT family: no dynamic-data hive).
-    QTest::newRow("service route finds the port") << "svc:COM7" << 7;
-    QTest::newRow("empty registry") << "" << 0;
-    QTest::newRow("driver not installed") << "HKLM|SYSTEM\\CurrentControlSet\\Services\\x|0|y" << 0;
-    QTest::newRow("service key without value 0") << "HKLM|%S|1|%I;HKLM|%P|PortName|COM7" << 0;
-    QTest::newRow("device key missing") << "HKLM|%S|0|%I" << 0;
-    QTest::newRow("device key without PortName") << "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1" << 0;
-    QTest::newRow("PortName of 300 bytes") << "svc:" + QString(299, 'C') << 0;
-    QTest::newRow("empty PortName") << "svc:" << 0;
-    QTest::newRow("PortName without terminator") << "HKLM|%S|0|%I;HKLM|%P|PortName|raw:COM3" << 3;
-    QTest::newRow("instance path without terminator")
-        << "HKLM|%S|0|raw:%I;HKLM|%P|PortName|COM4" << 4;
-    QTest::newRow("empty dynamic-data enumeration") << "DYN|Config Manager\\Enum;svc:COM7" << 7;
-    // Configuration-manager route (Windows 9x).
-    QTest::newRow("config manager: first FTDI device wins")
-        << "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10" << 9;
-    QTest::newRow("config manager before the service") << "dev:C1:%1:COM9;svc:COM7" << 9;
-    QTest::newRow("enumeration order, not name order") << "dev:C2:%2:COM10;dev:C1:%1:COM9" << 10;
-    QTest::newRow("marker inside the hardware key")
-        << "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15" << 15;
-    QTest::newRow("lower-case bus name does not match")
-        << "dev:C1:ftdibus\\v\\0:COM11;svc:COM7" << 7;
-    QTest::newRow("device without HardWareKey")
-        << "DYN|Config Manager\\Enum\\C1|Problem|raw:1;svc:COM7" << 7;
-    QTest::newRow("FTDI device without PortName falls back") << "dev:C1:%1;svc:COM7" << 7;
-    QTest::newRow("first FTDI device without PortName, second not tried")
-        << "dev:C1:%1;dev:C2:%2:COM10" << 0;
-    QTest::newRow("hardware key without terminator")
-        << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9" << 9;
-    QTest::newRow("hardware key of 300 bytes")
-        << "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7" << 7;
-}
-
-// Besides the port: read access on every open, every key closed again, each query handed the
-// whole buffer (a short earlier value must not shrink a later read), and for one row of each
-// route the keys opened in order, nothing after the first match.
-void TestGetUsbt::getUsbCom()
-{
-    QFETCH(QString, registry);
-    QFETCH(int, port);
-    const QString e = "80000006 Config Manager\\Enum", h = "80000002 ";
-    const QHash<QString, QStringList> keys{
-        {"service route finds the port", {e, h + kService, h + kParams}},
-        {"config manager: first FTDI device wins",
-         {e, e + "\\C0", e + "\\C1", h + "Enum\\FTDIBUS\\VID_0403+PID_6001+X1\\0000"}}};
-    const QStringList opened = keys.value(QTest::currentDataTag());
-    RegistryMemory memory;
-    build(memory, registry);
-    QCOMPARE(QString::fromStdString(GetUSBCom(memory)), port ? QString("COM%1").arg(port) : "");
-    QStringList seen;
-    for (const auto &call : memory.openCalls()) {
-        QVERIFY(call.options == 0u && call.access == 0x20019u);
-        seen << QString::number(call.root, 16) + ' ' + QString::fromStdString(call.path);
-    }
-    QVERIFY(!seen.isEmpty());
-    QVERIFY(opened.isEmpty() || seen == opened);
-    for (std::uint32_t count : memory.queryByteCounts())
-        QCOMPARE(count, 255u);
-    QCOMPARE(memory.openHandleCount(), std::size_t{0});
-}
 
 QTEST_GUILESS_MAIN(TestGetUsbt)
 #include "tst_getusbt.moc"
