@@ -27,9 +27,8 @@ public:
             return 1;
         }
         m_window->show();
-        if (!QTest::qWaitForWindowExposed(m_window.get()))
-            return 1;
-        bool ok = save(*m_window, out + "/window-nofile.png");
+        bool ok = QTest::qWaitForWindowExposed(m_window.get()) &&
+                  save(*m_window, out + "/window-nofile.png");
         m_prompter.chooseFile(sample);
         m_window->menus().smnuFile0->trigger();
         ok = save(*m_window, out + "/window-ready.png") && ok;
@@ -41,11 +40,8 @@ public:
         ok = save(*m_window, out + "/window-busy.png") && ok;
         m_window->EnableCommands();
         m_window->menus().mnuAbo->trigger();
-        if (AboutBox *about = m_window->aboutBox()) {
-            if (!QTest::qWaitForWindowExposed(about))
-                return 1;
-            ok = save(*about, out + "/about.png") && ok;
-        }
+        AboutBox *about = m_window->aboutBox();
+        ok = about && QTest::qWaitForWindowExposed(about) && save(*about, out + "/about.png") && ok;
         for (const test::Box &box : m_prompter.boxes)
             std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
         return ok ? 0 : 1;
@@ -55,12 +51,10 @@ private:
     static bool save(QWidget &window, const QString &path)
     {
         QCoreApplication::processEvents();
-        if (!window.grab().save(path)) {
-            std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
-            return false;
-        }
-        std::printf("%s\n", qPrintable(path));
-        return true;
+        const bool saved = window.grab().save(path);
+        std::fprintf(saved ? stdout : stderr, saved ? "%s\n" : "screenshots: cannot write %s\n",
+                     qPrintable(path));
+        return saved;
     }
 };
 
