@@ -99,9 +99,8 @@ void ProgrammingRun::sendNextFrame()
                                   static_cast<std::uint8_t>(m_remainder - 1));
         return;
     }
-    if (!report(m_state.LangText[kTextDone], kStyleInformation, m_state.LangText[kTitleDone]))
-        return;
-    end(RunOutcome::Success);
+    reportAndEnd(m_state.LangText[kTextDone], kStyleInformation, m_state.LangText[kTitleDone],
+                 RunOutcome::Success);
 }
 
 void ProgrammingRun::onExchangeFinished(bool accepted)
@@ -111,10 +110,8 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
         return;
     case Stage::Probe:
         if (!accepted) {
-            if (!report(m_state.LangText[kTextNoDevice], kStyleExclamation,
-                        m_state.LangText[kTitleError]))
-                return;
-            end(RunOutcome::ProbeFailed);
+            reportAndEnd(m_state.LangText[kTextNoDevice], kStyleExclamation,
+                         m_state.LangText[kTitleError], RunOutcome::ProbeFailed);
             return;
         }
         ProgramDevice();
@@ -122,10 +119,8 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
     case Stage::FullFrames:
     case Stage::LastFrame:
         if (!accepted) {
-            if (!report(m_state.LangText[kTextWriteFailed], kStyleExclamation,
-                        m_state.LangText[kTitleError]))
-                return;
-            end(RunOutcome::WriteFailed);
+            reportAndEnd(m_state.LangText[kTextWriteFailed], kStyleExclamation,
+                         m_state.LangText[kTitleError], RunOutcome::WriteFailed);
             return;
         }
         if (m_stage == Stage::LastFrame) {
@@ -156,6 +151,13 @@ bool ProgrammingRun::report(const QString &text, int style, const QString &title
     QPointer<ProgrammingRun> alive(this);
     m_prompter.message(text, style, title);
     return !alive.isNull();
+}
+
+void ProgrammingRun::reportAndEnd(const QString &text, int style, const QString &title,
+                                  RunOutcome outcome)
+{
+    if (report(text, style, title))
+        end(outcome);
 }
 
 } // namespace nuvora

@@ -51,6 +51,8 @@ private:
     void end(RunOutcome outcome);
     // Shows a box; false when this run was destroyed while the box was up.
     bool report(const QString &text, int style, const QString &title);
+    // The outcome box, then the unlock, unless the box outlived the run.
+    void reportAndEnd(const QString &text, int style, const QString &title, RunOutcome outcome);
 
     AppState &m_state;
     PortControl &m_port;
