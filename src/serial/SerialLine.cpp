@@ -85,6 +85,26 @@ bool SerialLine::write(const QByteArray &bytes)
 {
     if (!isOpen())
         return false;
+#ifdef Q_OS_UNIX
+    // A frame fits the driver's buffer whole: write it straight to the descriptor. Going
+    // through QSerialPort would switch its write notifier on and off again for every frame,
+    // which costs the event loop a wake-up each time. Our writes never leave bytes in its
+    // buffer, so nothing can overtake them.
+    if (m_port.bytesToWrite() == 0) {
+        const int fd = static_cast<int>(m_port.handle());
+        ssize_t n;
+        do {
+            n = ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        } while (n < 0 && errno == EINTR);
+        if (n == bytes.size())
+            return true;
+        if (n < 0 && errno != EAGAIN)
+            return false;
+        // A full driver buffer: let QSerialPort deliver the rest as the line drains.
+        const qsizetype done = n > 0 ? n : 0;
+        return m_port.write(bytes.constData() + done, bytes.size() - done) == bytes.size() - done;
+    }
+#endif
     if (m_port.write(bytes) != bytes.size())
         return false;
     // Hand the frame to the driver now instead of on the next event-loop turn.
