@@ -13,7 +13,7 @@ namespace nuvora {
 class LineReader {
 public:
     static constexpr int kKeep = 1024;
-    static constexpr qint64 kBlockSize = 1 << 20;
+    static constexpr qint64 kBlockSize = 64 * 1024;
 
     struct Line {
         const char *data = nullptr; // the first bytes of the line, at most kKeep

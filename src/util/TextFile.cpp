@@ -77,11 +77,21 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
         result.error = failure(path, file.errorString());
         return result;
     }
-    // One more byte than allowed tells a file that grew meanwhile from one that fits.
-    const QByteArray bytes = file.read(kMaxTextFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = failure(path, file.errorString());
-        return result;
+    // Read in blocks: asking QFile for the whole allowance at once makes it allocate and touch
+    // all 16 MiB for a file of a few hundred bytes. One byte more than allowed tells a file
+    // that grew meanwhile from one that fits.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(info.size()));
+    char block[64 * 1024];
+    for (;;) {
+        const qint64 got = file.read(block, sizeof block);
+        if (got < 0) {
+            result.error = failure(path, file.errorString());
+            return result;
+        }
+        if (got == 0 || bytes.size() > kMaxTextFileBytes)
+            break;
+        bytes.append(block, qsizetype(got));
     }
     if (bytes.size() > kMaxTextFileBytes) {
         result.error = failure(path, QStringLiteral("too large for a text file of this kind"));
