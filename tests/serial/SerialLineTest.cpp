@@ -6,6 +6,7 @@
 #include "SimulatedDevice.h"
 
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +33,21 @@ private slots:
         QVERIFY(!line.isOpen());
         QCOMPARE(int(line.failure()), failure);
         QVERIFY2(line.failureText().contains(device), qPrintable(line.failureText()));
+    }
+
+    void vanishedDeviceReportedOnceAndClosed()
+    {
+        auto sim = test::startDevice();
+        SerialLine line;
+        QVERIFY(line.open(test::devicePath(*sim)));
+        QSignalSpy lost(&line, &SerialLine::lineLost);
+        sim->hangUp();
+        // Qt goes on reporting read errors on a dead line; the operator hears of it once.
+        QTRY_COMPARE(lost.count(), 1);
+        QTest::qWait(300);
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(!line.isOpen());
+        QVERIFY(!line.write(QByteArray(5, '\0')));
     }
 
     void setComAndOpenCom_data()
