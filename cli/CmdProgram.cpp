@@ -130,7 +130,9 @@ int runProgram(const QStringList &args)
     ProgrammingRun run(*state, control, view, runPrompter);
     int status = kExitWriteFailed;
     QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
-        if (outcome == RunOutcome::PortFailed && !control.lastFailure().isEmpty())
+        // The box already carries the reasons an operator can act on; the others follow here.
+        const bool reasonShown = !control.withReason(QString()).isEmpty();
+        if (outcome == RunOutcome::PortFailed && !reasonShown && !control.lastFailure().isEmpty())
             std::fprintf(stderr, "nuvora-cli program: %s\n", qPrintable(control.lastFailure()));
         status = exitFor(outcome);
         QCoreApplication::exit(status);

@@ -9,7 +9,10 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    // The host's command line means nothing here: Qt must not act on it either (-platform...).
+    (void)argc;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     // The shared state lives until the process ends (the 64 KiB image stays off the stack).
     auto state = std::make_unique<nuvora::AppState>();
     nuvora::WidgetPrompter prompter;

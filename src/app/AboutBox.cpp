@@ -111,10 +111,10 @@ AboutBox::AboutBox(const QString &programFolder)
     top->addWidget(frame1);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    fill();
+    Form_Load();
 }
 
-void AboutBox::fill()
+void AboutBox::Form_Load()
 {
     // A missing or unreadable icon just leaves the picture empty.
     QImageReader reader(m_programFolder + QLatin1Char('/') + kIconFile);

@@ -16,8 +16,8 @@ class AboutBox : public QWidget {
 public:
     explicit AboutBox(const QString &programFolder);
 
-    // Form_Load: the icon from the program folder and the two label texts.
-    void fill();
+    // The icon from the program folder and the two label texts.
+    void Form_Load();
     QLabel *titleLabel() const { return m_label0; }
     QLabel *versionLabel() const { return m_label1; }
     QLabel *iconLabel() const { return m_image2; }

@@ -21,8 +21,9 @@ bool CheckLangFile(const QString &programFolder, const QString &currentFile,
                    const QString &chosenFile)
 {
     const QDir folder(programFolder);
-    const TextLines current = ReadTextFile(folder.filePath(currentFile));
-    const TextLines chosen = ReadTextFile(folder.filePath(chosenFile));
+    // Lines past the table's end are ignored by the load, so they do not count here either.
+    const TextLines current = ReadTextFile(folder.filePath(currentFile), kMaxLangLines);
+    const TextLines chosen = ReadTextFile(folder.filePath(chosenFile), kMaxLangLines);
     if (!current.ok || !chosen.ok)
         return false;
     if (chosen.lines.size() < current.lines.size())

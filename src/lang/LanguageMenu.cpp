@@ -15,12 +15,17 @@ QStringList listLanguageFiles(const QString &folder)
 {
     // Files only: no folders, no hidden files, no broken links; the name filter compares
     // letter case so that "X.LNG" is not a language file.
-    const QStringList names = QDir(folder).entryList(
-        {QStringLiteral("*") + kLangSuffix}, QDir::Files | QDir::CaseSensitive, QDir::Name);
+    const QStringList names =
+        QDir(folder).entryList({QStringLiteral("*") + kLangSuffix},
+                               QDir::Files | QDir::Hidden | QDir::CaseSensitive, QDir::Name);
     QStringList bases;
     for (const QString &name : names) {
         if (bases.size() == kLanguageItems)
             break;
+        // A leading dot hides a file here, except in ".lng" itself: that is the language
+        // whose name is empty, and it is listed with an empty caption.
+        if (name.startsWith(QLatin1Char('.')) && name != kLangSuffix)
+            continue;
         bases << name.chopped(kLangSuffix.size());
     }
     return bases;

@@ -22,11 +22,14 @@ void PortControl::SetCom(std::int16_t port)
     m_line.close();
     if (openPort(port))
         return;
-    QString text = kComNotAvailable;
-    // Where we know why, say it on a line of its own below the usual text.
+    m_prompter.message(withReason(kComNotAvailable), kStyleCritical, kComErrorTitle);
+}
+
+QString PortControl::withReason(const QString &text) const
+{
     if (m_line.failure() == OpenFailure::PermissionDenied || m_line.failure() == OpenFailure::Busy)
-        text += QStringLiteral("\n") + m_lastFailure;
-    m_prompter.message(text, kStyleCritical, kComErrorTitle);
+        return text + QStringLiteral("\n") + m_lastFailure;
+    return text;
 }
 
 std::int16_t PortControl::OpenCom(const std::int16_t &port)

@@ -41,7 +41,8 @@ void ProgrammingRun::Command1_Click()
     if (m_stage != Stage::Idle)
         return;
     if (m_port.OpenCom(m_state.ComPort) != 0) {
-        if (!report(QStringLiteral("Communication failure"), kStyleExclamation, kAppTitle))
+        if (!report(m_port.withReason(QStringLiteral("Communication failure")), kStyleExclamation,
+                    kAppTitle))
             return;
         emit finished(RunOutcome::PortFailed);
         return;

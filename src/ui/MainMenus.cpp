@@ -37,6 +37,8 @@ void MainMenus::build(QMenuBar *bar)
     mnuFile = namedMenu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
     smnuFile0 = namedAction(mnuFile, QStringLiteral("smnuFile0"), QStringLiteral("&Load"));
     M1 = separator(mnuFile, QStringLiteral("M1"));
+    // Qt would hide M1 while it is the last visible item (an empty recent list); it stays.
+    mnuFile->setSeparatorsCollapsible(false);
     for (int k = 1; k <= 4; ++k)
         fileM[static_cast<size_t>(k - 1)] =
             namedAction(mnuFile, QStringLiteral("fileM%1").arg(k), QString());

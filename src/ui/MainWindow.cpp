@@ -108,6 +108,8 @@ void MainWindow::buildControls()
     bannerFont.setPointSizeF(14.25);
     m_banner->setFont(bannerFont);
     m_banner->setAlignment(Qt::AlignCenter);
+    // File names are shown as they are, never read as markup ("<b>.mhx" is a legal name).
+    m_banner->setTextFormat(Qt::PlainText);
     m_banner->setFrameShape(QFrame::Box);
     m_banner->setLineWidth(1);
     m_banner->setAutoFillBackground(true);

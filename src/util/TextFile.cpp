@@ -20,6 +20,39 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98..9F
 };
 
+// Finds where the first maxLines lines of a growing block of bytes end. CR and LF bytes are
+// line ends in UTF-8 and in Windows-1252 alike, so this works before the text is decoded.
+class LineEnds {
+public:
+    explicit LineEnds(qsizetype maxLines) : m_wanted(maxLines) {}
+
+    // The byte count that holds the wanted lines with their ends, or -1 when not there yet.
+    qsizetype scan(const QByteArray &bytes)
+    {
+        if (m_wanted < 0)
+            return -1;
+        for (; m_pos < bytes.size(); ++m_pos) {
+            const char c = bytes.at(m_pos);
+            if (m_afterCr && c == '\n') {
+                m_afterCr = false; // the second half of a CR LF
+                continue;
+            }
+            m_afterCr = c == '\r';
+            if (c != '\r' && c != '\n')
+                continue;
+            if (++m_found == m_wanted)
+                return m_pos + 1;
+        }
+        return m_wanted == 0 ? 0 : -1;
+    }
+
+private:
+    qsizetype m_wanted;
+    qsizetype m_found = 0;
+    qsizetype m_pos = 0;
+    bool m_afterCr = false;
+};
+
 QString failure(const QString &path, const QString &why)
 {
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
@@ -66,7 +99,9 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
         result.error = failure(path, QStringLiteral("is not a regular file"));
         return result;
     }
-    if (info.size() > kMaxTextFileBytes) {
+    // A file read whole must fit the allowance; one read for its first lines only needs those
+    // lines to lie within it, whatever follows them.
+    if (maxLines < 0 && info.size() > kMaxTextFileBytes) {
         result.error = failure(path, QStringLiteral("too large (%1 bytes) for a text file of "
                                                     "this kind")
                                          .arg(info.size()));
@@ -81,7 +116,8 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
     // all 16 MiB for a file of a few hundred bytes. One byte more than allowed tells a file
     // that grew meanwhile from one that fits.
     QByteArray bytes;
-    bytes.reserve(qsizetype(info.size()));
+    bytes.reserve(qsizetype(qMin<qint64>(info.size(), kMaxTextFileBytes)));
+    LineEnds ends(maxLines);
     char block[64 * 1024];
     for (;;) {
         const qint64 got = file.read(block, sizeof block);
@@ -89,9 +125,18 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
             result.error = failure(path, file.errorString());
             return result;
         }
-        if (got == 0 || bytes.size() > kMaxTextFileBytes)
+        if (got == 0)
             break;
         bytes.append(block, qsizetype(got));
+        const qsizetype enough = ends.scan(bytes);
+        if (enough >= 0) {
+            // Only whole lines go to the decoder, so a character cut at the block's end
+            // cannot make UTF-8 look like Windows-1252.
+            bytes.truncate(enough);
+            break;
+        }
+        if (bytes.size() > kMaxTextFileBytes)
+            break;
     }
     if (bytes.size() > kMaxTextFileBytes) {
         result.error = failure(path, QStringLiteral("too large for a text file of this kind"));

@@ -27,7 +27,8 @@ public:
     void ShowRecentFiles() override { ++refreshes; }
     void setLanguageItem(int i, const QString &caption, bool on) override
     {
-        captions[size_t(i)] = on ? caption : QString();
+        captions[size_t(i)] = caption;
+        visible[size_t(i)] = on;
     }
     void setLanguageChecked(int i, bool on) override
     {
@@ -39,7 +40,8 @@ public:
     QString shown = QStringLiteral("old.mhx");
     bool banner = true, start = true;
     int refreshes = 0, captionRuns = 0;
-    std::array<QString, kLanguageItems> captions; // empty: hidden
+    std::array<QString, kLanguageItems> captions;
+    std::array<bool, kLanguageItems> visible{};
     QList<int> marks;                             // the checked items
 };
 
@@ -163,9 +165,9 @@ private slots:
         std::copy(entries.begin(), entries.end(), m_state->RecentFiles.begin());
         if (blocked)
             block();
-        m_view.banner = m_view.start = false;
-        m_load->fileM_Click(item);
         const bool good = content == kGood && !blocked;
+        m_view.banner = m_view.start = !good; // so that a missing change shows
+        m_load->fileM_Click(item);
         const test::Box box = content == kNoData
                                   ? test::Box{"No data in this file", 48, "Nuvora message"}
                                   : test::Box{"File not found", 64, "Nuvora"};
@@ -198,6 +200,8 @@ private slots:
         QTest::newRow("only ours")
             << QStringList{"E.LNG", "Dir.lng/", ".h.lng", "E.lng.bak", "D.lng"} << QStringList{"D"}
             << "E" << 0;
+        QTest::newRow("empty name") << QStringList{".lng", "A.lng"} << QStringList{"", "A"}
+                                    << "A" << 1;
         QTest::newRow("none") << QStringList{"readme.txt"} << QStringList{} << "" << -1;
         QTest::newRow("twelve: the tenth saved") << twelve << ten << "L10" << 9;
         QTest::newRow("twelve: the eleventh saved") << twelve << ten << "L11" << 0;
@@ -212,8 +216,11 @@ private slots:
         for (const QString &f : files)
             f.endsWith('/') ? void(QDir().mkpath(inDir(f))) : test::writeFile(inDir(f), "x\r\n");
         QCOMPARE(m_menu->FillLangMenu(), !listed.isEmpty());
-        QStringList shown(m_view.captions.begin(), m_view.captions.end());
-        shown.removeAll(QString());
+        QStringList shown;
+        for (int i = 0; i < kLanguageItems; ++i) {
+            if (m_view.visible[size_t(i)])
+                shown << m_view.captions[size_t(i)];
+        }
         QCOMPARE(shown, listed);
         const QList<test::Box> missing{{"File missing! Reinstall program", 16, "Error"}};
         QCOMPARE(m_prompter.boxes, listed.isEmpty() ? missing : kNone);

@@ -157,7 +157,7 @@ private slots:
         compareImage(image);
     }
 
-    // Lines crossing the reader's 1 MB block boundary (a CR LF split across it included), and a
+    // Lines crossing the reader's block boundaries (a CR LF split across it included), and a
     // 100 MB file read in bounded memory: records cycle over the image, the last pass decides.
     void bigFiles_data()
     {

@@ -68,6 +68,10 @@ private slots:
         row("one empty line", "\r\n", {""});
         row("blanks kept", " a \r\n\t\r\n", {" a ", "\t"});
         row("first 2 of 4", "1\r\n2\r\n3\r\n4", {"1", "2"}, 2);
+        // Only the lines asked for decide the encoding.
+        row("first 2 are UTF-8, the third not", "\xC3\xA9\r\nb\r\n\xE9", {u"é"_qs, "b"}, 2);
+        row("a long tail after the lines asked for",
+            "1\r\n2\r\n" + QByteArray(kMaxTextFileBytes + 1, ' '), {"1", "2"}, 2);
     }
 
     void read()
@@ -180,6 +184,8 @@ private slots:
         row("one dash where two", cur, QByteArray(same).replace(";-- ", ";- "), false);
         row("marker mid-line", cur, QByteArray(same).replace(";-- ", "x;-- "), false);
         row("empty chosen refused", cur, "", false);
+        row("only beyond line 500 shorter", langFile(700, "c", {3, 600}),
+            langFile(500, "new", {3}), true);
         row("current missing", {}, same, false);
         row("chosen missing", cur, {}, false);
         row("chosen is a folder", cur, "dir", false);

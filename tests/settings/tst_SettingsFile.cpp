@@ -1,5 +1,6 @@
 #include "app/RecentFiles.h"
 #include "app/SettingsFile.h"
+#include "util/TextFile.h"
 
 #include "Programs.h"
 #include "RecordingPrompter.h"
@@ -144,6 +145,8 @@ private slots:
         keep("largest port number", com("32767"), 32767, "usb");
         keep("blanks around the number", com("  7\t"), 7, "usb");
         keep("lines after the sixth are not read", com("3") + "COM=4\r\nx\r\n", 3, "com3");
+        keep("nor is a tail larger than any settings file", com("3") + B(kMaxTextFileBytes, 'x'), 3,
+             "com3");
         keep("misspelled keys are not looked at",
              "CMO=2\r\nLANGUA=En\r\nFIEL1=/x\r\nfile2=\r\nXXXXX=\r\nFILE9=\r\n", 2, "com2", "En",
              "/x");
