@@ -113,12 +113,15 @@ private slots:
         row("at FFFF", lines({one, s2(0xFFFF, "~")}), 0, "\x01" + B(65534, '\xFF') + "~", 65535);
 
         row("empty file", {}, kRejected, {});
+        row("S3 among S2 passed over", c0 + "S3150000000000000000000000000000000000000000EA\n" + r1, 0,
+            two, 31);
         row("S1 records only", "S1130000000102030405060708090A0B0C0D0E0F00\n", kRejected, {});
         row("count 04 only", lines({s2(0, ""), s2(0x20, "")}), kRejected, {});
         row("binary garbage", B("\177ELF\x02\x01\x01\0\0\0\xFF\xFE\n\0\x01", 15), kRejected, {});
         row("NUL line first", B("\0\0\0\n", 4) + r0, kRejected, {});
         // What was read stays in the buffer, but the load fails: never a partial image.
         row("text after data", r0 + "\n:1000000000\n" + r1, kRejected, b16);
+        row("lower-case s after data", r0 + "\n" + r1.toLower(), kRejected, b16);
         row("blank line between records", r0 + "\n\n" + r1, kRejected, b16);
 
         // '@' names a path to load instead of a file to write: a file gone between choosing and

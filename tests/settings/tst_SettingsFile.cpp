@@ -161,6 +161,7 @@ private slots:
         reset("empty file", "");
         reset("COM0 keeps the language", com("0"), "Italiano");
         reset("port above 16 bits", com("32768"));
+        reset("negative port keeps the language", com("-3"), "Italiano");
         reset("digits then letters", com("3x"));
         reset("one line", "COM=2\r\n");
         reset("three lines keep the language", "COM=2\r\nLINGUA=English\r\nFILE1=/a\r\n",
