@@ -79,7 +79,7 @@ private slots:
     void programLinksAndDumpsOnSignal()
     {
         QTemporaryDir dir;
-        const QString link = dir.filePath("COM7");
+        const QString link = dir.filePath("ports/COM7"); // its folder made on the way
         const QString dump = dir.filePath("eeprom.bin");
         QProcess sim;
         sim.start(test::programPath("nuvora-devsim"), {"--link", link, "--dump", dump});

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -25,8 +26,8 @@ const char kHelp[] =
     "  --baud N              pace the line like a UART at N baud (10 bits a byte each way);\n"
     "                        default: no pacing\n"
     "  --page-write-us N     EEPROM write time added before each write acknowledgement\n"
-    "  --link PATH           create a symbolic link PATH to the terminal (e.g. bin/ports/COM7);\n"
-    "                        removed at exit\n"
+    "  --link PATH           create a symbolic link PATH to the terminal (e.g. bin/ports/COM7),\n"
+    "                        and its folder if needed; the link is removed at exit\n"
     "  --load FILE           start with FILE's bytes in the EEPROM (rest 0xFF)\n"
     "  --dump FILE           write the 64 KiB EEPROM to FILE at exit (also on SIGINT/SIGTERM)\n"
     "\n"
@@ -161,6 +162,10 @@ int main(int argc, char **argv)
     }
     if (!linkPath.empty()) {
         ::unlink(linkPath.c_str()); // a link left by an earlier run that was killed hard
+        // A fresh program folder has no ports/ folder yet.
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(linkPath).parent_path(),
+                                            ignored);
         if (::symlink(sim.slavePath().c_str(), linkPath.c_str()) != 0) {
             std::fprintf(stderr, "nuvora-devsim: cannot create link %s: %s\n", linkPath.c_str(),
                          std::strerror(errno));
