@@ -55,6 +55,7 @@ private slots:
         QTest::addColumn<int>("changes"); // pictures set
         QTest::newRow("out of range ignored") << "0 7 255" << 0 << 123 << 0;
         QTest::newRow("TxOn") << "4" << 1 << 423 << 1;
+        QTest::newRow("out of range while TX runs") << "4 0 7" << 1 << 423 << 1;
         QTest::newRow("RxOn") << "5" << 2 << 153 << 1;
         QTest::newRow("ErrOn: no timer") << "6" << 0 << 126 << 1;
         QTest::newRow("offs on unlit lamps") << "1 2 3" << 0 << 123 << 0;
