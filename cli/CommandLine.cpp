@@ -30,7 +30,10 @@ std::optional<int> parseArguments(const char *command, const QStringList &args,
                              option->what);
                 return kExitUsage;
             }
-            *option->value = args.at(++i);
+            if (option->values)
+                option->values->append(args.at(++i));
+            else
+                *option->value = args.at(++i);
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             std::fprintf(stderr, "nuvora-cli %s: unknown option '%s'\n", command, qPrintable(a));
             return kExitUsage;

@@ -20,11 +20,13 @@ constexpr int kExitUsage = 2;
 constexpr int kExitRejected = 3;
 constexpr int kExitImageError = 4;
 
-// An option that takes a value, e.g. "--dump FILE".
+// An option that takes a value, e.g. "--dump FILE". With `values` set it may be given again
+// and again, each value appended there.
 struct ValueOption {
     const char *name;  // "--dump"
     const char *what;  // "a file name", for the usage error
     QString *value;
+    QStringList *values = nullptr;
 };
 
 // Parses a subcommand's arguments: "--help" prints help to stdout, the value options are

@@ -1,4 +1,5 @@
 #include "TerminalPrompter.h"
+#include "TerminalRunView.h"
 
 namespace nuvora::cli {
 
@@ -17,7 +18,8 @@ void TerminalPrompter::message(const QString &text, int style, const QString &ti
         break;
     }
     const QString shownTitle = title.isEmpty() ? kAppTitle : title;
-    std::fprintf(m_to, "%s: %s: %s\n", kind, qPrintable(shownTitle), qPrintable(text));
+    std::fprintf(m_to, "%s%s: %s: %s\n", qPrintable(labelPrefix(m_label)), kind,
+                 qPrintable(shownTitle), qPrintable(text));
     ++m_boxes;
 }
 

@@ -16,6 +16,11 @@ QString clock(double seconds)
 }
 } // namespace
 
+QString labelPrefix(const QString &label)
+{
+    return label.isEmpty() ? QString() : label + QStringLiteral(": ");
+}
+
 void TerminalRunView::setProgressMax(double max)
 {
     m_max = max;
@@ -91,8 +96,8 @@ void TerminalRunView::draw(bool final)
                      static_cast<int>(fraction * 100), qPrintable(figures));
         m_lineOpen = true;
     } else {
-        std::fprintf(m_to, "progress %3d%%  %s\n", static_cast<int>(fraction * 100),
-                     qPrintable(figures));
+        std::fprintf(m_to, "%sprogress %3d%%  %s\n", qPrintable(labelPrefix(m_label)),
+                     static_cast<int>(fraction * 100), qPrintable(figures));
     }
     std::fflush(m_to);
 }

@@ -3,11 +3,15 @@
 #include "transfer/RunView.h"
 
 #include <QElapsedTimer>
+#include <QString>
 
 #include <chrono>
 #include <cstdio>
 
 namespace nuvora::cli {
+
+// "LABEL: " for a labelled line, nothing without a label.
+QString labelPrefix(const QString &label);
 
 // The programming run's front end on a terminal: a progress bar redrawn in place when the
 // stream is a terminal, otherwise a plain line every tenth of the image.
@@ -16,7 +20,11 @@ public:
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
     static constexpr int kFrameBytes = 16;
 
-    TerminalRunView(std::FILE *to, bool interactive) : m_to(to), m_interactive(interactive) {}
+    // A label (a port, when several devices are programmed at once) starts every plain line.
+    TerminalRunView(std::FILE *to, bool interactive, const QString &label = {})
+        : m_to(to), m_interactive(interactive), m_label(label)
+    {
+    }
 
     void DisableCommands() override {}
     void EnableCommands() override;
@@ -28,12 +36,14 @@ public:
     void endLine();
     int framesAnswered() const { return m_frames; }
     int errors() const { return m_errors; }
+    QString label() const { return m_label; }
 
 private:
     void draw(bool final);
 
     std::FILE *m_to = stderr;
     bool m_interactive = false;
+    QString m_label;
     double m_max = 0;
     double m_value = 0;
     int m_frames = 0;

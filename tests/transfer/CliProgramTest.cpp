@@ -14,6 +14,24 @@
 
 using namespace nuvora;
 
+namespace {
+
+// IMAGE as S2 records of 16 bytes, as the Fujitsu tools write them.
+void writeImage(const QString &path, const QByteArray &image)
+{
+    QByteArray file = "S0030000FC\r\n";
+    for (int a = 0; a < image.size(); a += 16) {
+        QByteArray rec = char(qMin<int>(16, image.size() - a) + 4) + QByteArray(2, 0) + char(a) +
+                         image.mid(a, 16);
+        rec += char(~std::accumulate(rec.begin(), rec.end(), 0,
+                                     [](int n, char c) { return n + quint8(c); }));
+        file += "S2" + rec.toHex().toUpper() + "\r\n";
+    }
+    test::writeFile(path, file + "S804000000FB\r\n");
+}
+
+} // namespace
+
 class CliProgramTest : public QObject {
     Q_OBJECT
 private slots:
@@ -61,15 +79,7 @@ private slots:
         auto sim = test::startDevice(o);
         QTemporaryDir dir;
         const QByteArray image = test::randomBytes(40);
-        QByteArray file = "S0030000FC\r\n"; // S2 records of 16 bytes, as the Fujitsu tools write
-        for (int a = 0; a < image.size(); a += 16) {
-            QByteArray rec =
-                char(qMin(16, 40 - a) + 4) + QByteArray(2, 0) + char(a) + image.mid(a, 16);
-            rec += char(~std::accumulate(rec.begin(), rec.end(), 0,
-                                         [](int n, char c) { return n + quint8(c); }));
-            file += "S2" + rec.toHex().toUpper() + "\r\n";
-        }
-        test::writeFile(dir.filePath("image.mhx"), file + "S804000000FB\r\n");
+        writeImage(dir.filePath("image.mhx"), image);
         test::writeFile(dir.filePath("text.mhx"), "just some words\r\n");
         // The terminal belongs to root with mode 620: user 65534 may read the image, not open it.
         test::openUpForOthers(dir.path());
@@ -89,6 +99,52 @@ private slots:
         const int untouched = written == 0 || written == 40 ? written : written + 16;
         QCOMPARE(eeprom.mid(untouched, 65536 - untouched),
                  QByteArray(65536 - untouched, char(0xFF)));
+    }
+
+    // Several ports at once: each device gets its run, and the first port in the order given
+    // that failed decides the status.
+    void severalPorts_data()
+    {
+        QTest::addColumn<QList<int>>("silentAfter"); // per device, -1: answers everything
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("programmed");
+        QTest::newRow("all three") << QList<int>{-1, -1, -1} << 0 << 3;
+        QTest::newRow("second stops after its second frame") << QList<int>{-1, 3, -1} << 7 << 2;
+        QTest::newRow("first has no device, third stops")
+            << QList<int>{0, -1, 3} << 6 << 1;
+    }
+    void severalPorts()
+    {
+        QFETCH(QList<int>, silentAfter);
+        QFETCH(int, status);
+        QFETCH(int, programmed);
+        QTemporaryDir dir;
+        const QByteArray image = test::randomBytes(100);
+        writeImage(dir.filePath("image.mhx"), image);
+        std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
+        QStringList args{"program", dir.filePath("image.mhx")};
+        for (int quiet : silentAfter) {
+            devsim::SimOptions o;
+            o.silentAfter = quiet;
+            sims.push_back(test::startDevice(o));
+            args << "--port" << test::devicePath(*sims.back());
+        }
+        const auto r = test::runProgram(QStringList{test::programPath("nuvora-cli")} + args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(QStringLiteral("%1 of %2 devices programmed")
+                                    .arg(programmed)
+                                    .arg(silentAfter.size())
+                                    .toUtf8()),
+                 r.err.constData());
+        for (std::size_t i = 0; i < sims.size(); ++i) {
+            const QString label = test::devicePath(*sims[i]) + ": ";
+            const bool ok = silentAfter[qsizetype(i)] < 0;
+            // Every line a device's run prints carries its port.
+            QVERIFY2(r.err.contains((label + (ok ? "note: " : "warning: ")).toUtf8()),
+                     r.err.constData());
+            const QByteArray eeprom = test::toBytes(sims[i]->eeprom());
+            QCOMPARE(eeprom.left(image.size()) == image, ok);
+        }
     }
 };
 
