@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -98,8 +99,11 @@ bool SerialLine::write(const QByteArray &bytes)
         } while (n < 0 && errno == EINTR);
         if (n == bytes.size())
             return true;
-        if (n < 0 && errno != EAGAIN)
+        if (n < 0 && errno != EAGAIN) {
+            // The device has gone (an adapter pulled): close, so the next Start opens it anew.
+            lose(QString::fromLocal8Bit(std::strerror(errno)));
             return false;
+        }
         // A full driver buffer: let QSerialPort deliver the rest as the line drains.
         const qsizetype done = n > 0 ? n : 0;
         return m_port.write(bytes.constData() + done, bytes.size() - done) == bytes.size() - done;
@@ -134,14 +138,19 @@ void SerialLine::discardInput()
 
 void SerialLine::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError
+        && error != QSerialPort::WriteError)
         return;
+    lose(m_port.errorString());
+}
+
+void SerialLine::lose(const QString &reason)
+{
     if (!m_port.isOpen() || m_closePending)
         return;
     // Qt keeps reporting ReadError on a vanished device instead of closing it; close it
     // ourselves, outside the signal that reported it.
     m_closePending = true;
-    const QString reason = m_port.errorString();
     QMetaObject::invokeMethod(
         this,
         [this] {

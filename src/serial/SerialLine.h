@@ -50,6 +50,8 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // The device went away: report it once and close the port soon.
+    void lose(const QString &reason);
     void classifyOpenFailure(QSerialPort::SerialPortError error);
     void requestLowLatency();
 

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 using namespace nuvora;
 
 class SerialLineTest : public QObject {
@@ -35,17 +38,31 @@ private slots:
         QVERIFY2(line.failureText().contains(device), qPrintable(line.failureText()));
     }
 
-    void vanishedDeviceReportedOnceAndClosed()
+    void vanishedDevice_data()
     {
+        QTest::addColumn<bool>("writeFirst"); // noticed by a write before any read saw it
+        QTest::newRow("noticed by reading") << false;
+        QTest::newRow("noticed by writing") << true;
+    }
+    void vanishedDevice()
+    {
+        QFETCH(bool, writeFirst);
         auto sim = test::startDevice();
         SerialLine line;
         QVERIFY(line.open(test::devicePath(*sim)));
         QSignalSpy lost(&line, &SerialLine::lineLost);
         sim->hangUp();
+        if (writeFirst) {
+            for (int i = 0; i < 200 && !sim->stats().hungUp; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            QVERIFY(!line.write(QByteArray(5, '\0')));
+            QCOMPARE(lost.count(), 1);
+        }
         // Qt goes on reporting read errors on a dead line; the operator hears of it once.
         QTRY_COMPARE(lost.count(), 1);
         QTest::qWait(300);
         QCOMPARE(lost.count(), 1);
+        // Closed, so that the next run opens the port afresh.
         QVERIFY(!line.isOpen());
         QVERIFY(!line.write(QByteArray(5, '\0')));
     }
