@@ -16,7 +16,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
+#include <chrono>
 #include <cmath>
 
 namespace nuvora {
@@ -264,9 +266,13 @@ void MainWindow::setCaption(const QString &caption)
 void MainWindow::centreOnScreen()
 {
     adjustSize();
+    // A native window knows its frame where the platform draws it (Windows); under X11 the
+    // window manager adds it only once the window is shown, see event().
+    (void)winId();
     const QScreen *where = screen();
     if (!where)
         return;
+    m_recentreWhenFramed = !isVisible() && frameGeometry().size() == size();
     // The rule works in twips on the whole screen and the window's outer frame.
     const double twipsPerPx = kTwipsPerPixel * 96.0 / where->logicalDotsPerInch();
     const QRect area = where->geometry();
@@ -307,6 +313,22 @@ void MainWindow::Form_Unload()
         return;
     m_shutdownDone = true;
     nuvora::Form_Unload(m_programFolder, m_shutdown);
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (m_recentreWhenFramed) {
+        if (event->type() == QEvent::Show) {
+            // A desktop that frames windows does so right after the first show, or never.
+            QTimer::singleShot(std::chrono::seconds(2), this,
+                               [this] { m_recentreWhenFramed = false; });
+        } else if (isVisible() && frameGeometry().size() != size()) {
+            centreOnScreen();
+            m_recentreWhenFramed = false;
+        }
+    }
+    return handled;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -103,6 +103,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void buildControls();
@@ -114,6 +115,8 @@ private:
     QString m_programFolder;
     ShutdownActions m_shutdown;
     bool m_shutdownDone = false;
+    // Centred before the window manager had framed the window: centre again once it has.
+    bool m_recentreWhenFramed = false;
 
     SettingsFile m_settings;
     SerialLine m_line; // Comm1

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The real Nuvora program under Xvfb with a window manager that frames its windows: the outer
+# frame, title bar included, must end up centred on the screen. Exit 77 (skipped) only when
+# the X tools are missing.
+set -euo pipefail
+BIN=${1:?usage: framed-centre.sh BIN_DIR}
+for tool in Xvfb openbox xwininfo xprop; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display number nobody uses.
+display=
+for n in $(seq 80 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=:$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display"; exit 1; }
+export DISPLAY=$display
+Xvfb "$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+# A program folder of its own: the program and one language file.
+cp "$BIN/Nuvora" "$BIN/English.lng" "$work/"
+QT_QPA_PLATFORM=xcb "$work/Nuvora" >/dev/null 2>&1 &
+pids+=($!)
+
+# Wait until the window manager has framed the window and the program had time to react.
+extents=
+for _ in $(seq 100); do
+    extents=$(xprop -name Nuvora _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9, ]*$' || true)
+    [ -n "$extents" ] && break
+    sleep 0.1
+done
+[ -n "$extents" ] || { echo "the window was never framed"; exit 1; }
+sleep 1
+IFS=', ' read -r left right top bottom <<<"$extents"
+info=$(xwininfo -name Nuvora)
+x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+w=$(awk '/Width:/ {print $2}' <<<"$info")
+h=$(awk '/Height:/ {print $2}' <<<"$info")
+frame_x=$((x - left)); frame_y=$((y - top))
+frame_w=$((w + left + right)); frame_h=$((h + top + bottom))
+want_x=$(((1024 - frame_w) / 2)); want_y=$(((768 - frame_h) / 2))
+echo "frame ${frame_w}x${frame_h} at ${frame_x},${frame_y}; centred would be ${want_x},${want_y}"
+# One pixel either way: the centring rule rounds in twips.
+if [ $((frame_x - want_x)) -lt -1 ] || [ $((frame_x - want_x)) -gt 1 ] ||
+   [ $((frame_y - want_y)) -lt -1 ] || [ $((frame_y - want_y)) -gt 1 ]; then
+    echo "FAIL: the window's outer frame is not centred"
+    exit 1
+fi
+echo "ok"
