@@ -321,7 +321,7 @@ bool MainWindow::event(QEvent *event)
     if (m_recentreWhenFramed) {
         if (event->type() == QEvent::Show) {
             // A desktop that frames windows does so right after the first show, or never.
-            QTimer::singleShot(std::chrono::seconds(2), this,
+            QTimer::singleShot(std::chrono::seconds(10), this,
                                [this] { m_recentreWhenFramed = false; });
         } else if (isVisible() && frameGeometry().size() != size()) {
             centreOnScreen();
