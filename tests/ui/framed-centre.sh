@@ -28,7 +28,14 @@ pids+=($!)
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 openbox >/dev/null 2>&1 &
 pids+=($!)
-sleep 1
+# The desktop must be up before the program starts, as on a real one: a window manager that
+# adopts an already mapped window frames it without moving it, and the program never hears.
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+    { echo "the window manager did not start"; exit 1; }
 
 # A program folder of its own: the program and one language file.
 cp "$BIN/Nuvora" "$BIN/English.lng" "$work/"
