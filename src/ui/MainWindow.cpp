@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <chrono>
 #include <cmath>
@@ -36,6 +37,12 @@ constexpr TwipRect kBanner{105, 120, 4665, 465};
 constexpr TwipRect kStart{1680, 720, 1515, 435};
 
 const QString kBannerPrefix = QStringLiteral("File:  ");
+
+// A desktop that frames its windows does so soon after the first show (later on a machine
+// under load), or never.
+constexpr std::chrono::milliseconds kFrameWatchInterval{20};
+constexpr std::chrono::seconds kFrameWait{20};
+constexpr std::chrono::milliseconds kFrameSettle{500};
 
 // Menu captions taken from data must not turn an "&" into an access key.
 QString literalCaption(QString text)
@@ -143,6 +150,7 @@ void MainWindow::connectCommands()
 {
     connect(m_start, &QPushButton::clicked, this, [this] { m_run.Command1_Click(); });
     connect(m_menus.mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
+    connect(&m_frameWatch, &QTimer::timeout, this, &MainWindow::watchForFrame);
     connect(m_menus.smnuFile0, &QAction::triggered, this, [this] { m_load.smnuFile_Click(0); });
     for (int k = 1; k <= kRecentFileCount; ++k) {
         connect(m_menus.fileM[static_cast<size_t>(k - 1)], &QAction::triggered, this,
@@ -272,14 +280,18 @@ void MainWindow::centreOnScreen()
     const QScreen *where = screen();
     if (!where)
         return;
-    m_recentreWhenFramed = !isVisible() && frameGeometry().size() == size();
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    m_recentreWhenFramed = !isVisible() && margins.isNull();
+    m_centredMargins = margins;
     // The rule works in twips on the whole screen and the window's outer frame.
     const double twipsPerPx = kTwipsPerPixel * 96.0 / where->logicalDotsPerInch();
     const QRect area = where->geometry();
-    const QSize frame = frameGeometry().size();
+    const QSize frame = size().grownBy(margins);
     const int top = centredOffset(area.height() * twipsPerPx, frame.height() * twipsPerPx);
     const int left = centredOffset(area.width() * twipsPerPx, frame.width() * twipsPerPx);
-    move(area.left() + px(left), area.top() + px(top));
+    // Placed by its client area: what move() adds for a frame is not always up to date yet.
+    const QPoint framePos(area.left() + px(left), area.top() + px(top));
+    setGeometry(QRect(framePos + QPoint(margins.left(), margins.top()), size()));
 }
 
 bool MainWindow::FillLangMenu()
@@ -317,18 +329,30 @@ void MainWindow::Form_Unload()
 
 bool MainWindow::event(QEvent *event)
 {
-    const bool handled = QMainWindow::event(event);
-    if (m_recentreWhenFramed) {
-        if (event->type() == QEvent::Show) {
-            // A desktop that frames windows does so right after the first show, or never.
-            QTimer::singleShot(std::chrono::seconds(10), this,
-                               [this] { m_recentreWhenFramed = false; });
-        } else if (isVisible() && frameGeometry().size() != size()) {
-            centreOnScreen();
-            m_recentreWhenFramed = false;
-        }
+    if (event->type() == QEvent::Show && m_recentreWhenFramed) {
+        m_recentreWhenFramed = false;
+        // The window manager frames the window when it gets round to it, and Qt does not
+        // always say so by an event: look for the frame a while.
+        m_frameWaited.start();
+        m_frameSettled.invalidate();
+        m_frameWatch.start(kFrameWatchInterval);
     }
-    return handled;
+    return QMainWindow::event(event);
+}
+
+void MainWindow::watchForFrame()
+{
+    // The margins Qt reports can be wrong for a moment while the window manager reparents the
+    // window: centre again whenever they change, until they have held still a while.
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (margins != m_centredMargins) {
+        centreOnScreen();
+        m_frameSettled.start();
+    }
+    const bool settled = !margins.isNull() && m_frameSettled.isValid() &&
+                         m_frameSettled.elapsed() > kFrameSettle.count();
+    if (settled || m_frameWaited.elapsed() > kFrameWait.count())
+        m_frameWatch.stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -16,7 +16,9 @@
 #include "ui/MainMenus.h"
 
 #include <QMainWindow>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -109,6 +111,7 @@ private:
     void buildControls();
     void connectCommands();
     void mnuAbo_Click();
+    void watchForFrame();
 
     AppState &m_state;
     Prompter &m_prompter;
@@ -117,6 +120,10 @@ private:
     bool m_shutdownDone = false;
     // Centred before the window manager had framed the window: centre again once it has.
     bool m_recentreWhenFramed = false;
+    QTimer m_frameWatch;
+    QElapsedTimer m_frameWaited;
+    QElapsedTimer m_frameSettled;
+    QMargins m_centredMargins;
 
     SettingsFile m_settings;
     SerialLine m_line; // Comm1

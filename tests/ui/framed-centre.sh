@@ -25,50 +25,71 @@ done
 export DISPLAY=$display
 Xvfb "$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+for _ in $(seq 200); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root >/dev/null 2>&1 || { echo "Xvfb did not start on $display"; exit 1; }
 # The desktop must be up before the program starts, as on a real one: a window manager that
 # adopts an already mapped window frames it without moving it, and the program never hears.
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for attempt in 1 2 3; do
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm=$!
+    for _ in $(seq 100); do
+        wm_up && break
+        kill -0 "$wm" 2>/dev/null || break # it gave up: start it again
+        sleep 0.1
+    done
+    wm_up && break
+    kill "$wm" 2>/dev/null || true
 done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-    { echo "the window manager did not start"; exit 1; }
+pids+=("$wm")
+wm_up || { echo "the window manager did not start:"; cat "$work/openbox.log"; exit 1; }
 
 # A program folder of its own: the program and one language file.
 cp "$BIN/Nuvora" "$BIN/English.lng" "$work/"
-QT_QPA_PLATFORM=xcb "$work/Nuvora" >/dev/null 2>&1 &
-pids+=($!)
 
-# Wait until the window manager has framed the window and the program had time to react.
-extents=
-for _ in $(seq 100); do
-    extents=$(xprop -name Nuvora _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9, ]*$' || true)
-    [ -n "$extents" ] && break
-    sleep 0.1
+# Starts the program and reports whether its frame ends up centred.
+run_once() {
+    QT_QPA_PLATFORM=xcb "$work/Nuvora" >/dev/null 2>&1 &
+    local program=$!
+    pids+=("$program")
+    # Wait until the window manager has framed the window.
+    local extents=
+    for _ in $(seq 100); do
+        extents=$(xprop -name Nuvora _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9, ]*$' || true)
+        [ -n "$extents" ] && break
+        sleep 0.1
+    done
+    [ -n "$extents" ] || { echo "the window was never framed"; kill "$program"; return 1; }
+    local left right top bottom info x y w h frame_x frame_y frame_w frame_h want_x want_y dx dy
+    IFS=', ' read -r left right top bottom <<<"$extents"
+    # The program re-centres as soon as it sees its frame: allow it a moment on a slow machine.
+    for _ in $(seq 150); do
+        info=$(xwininfo -name Nuvora)
+        x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+        y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+        w=$(awk '/Width:/ {print $2}' <<<"$info")
+        h=$(awk '/Height:/ {print $2}' <<<"$info")
+        frame_x=$((x - left)); frame_y=$((y - top))
+        frame_w=$((w + left + right)); frame_h=$((h + top + bottom))
+        want_x=$(((1024 - frame_w) / 2)); want_y=$(((768 - frame_h) / 2))
+        # One pixel either way: the centring rule rounds in twips.
+        dx=$((frame_x - want_x)); dy=$((frame_y - want_y))
+        [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ] && break
+        sleep 0.1
+    done
+    echo "frame ${frame_w}x${frame_h} at ${frame_x},${frame_y}; centred would be ${want_x},${want_y}"
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ]
+}
+
+# A window manager under load now and then places a new window by its own rule and ignores the
+# program's request: one more start tells that apart from a program that does not centre.
+for attempt in 1 2; do
+    if run_once; then
+        echo "ok"
+        exit 0
+    fi
 done
-[ -n "$extents" ] || { echo "the window was never framed"; exit 1; }
-IFS=', ' read -r left right top bottom <<<"$extents"
-# The program re-centres as soon as it sees its frame: allow it a moment on a slow machine.
-for _ in $(seq 50); do
-    info=$(xwininfo -name Nuvora)
-    x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-    y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-    w=$(awk '/Width:/ {print $2}' <<<"$info")
-    h=$(awk '/Height:/ {print $2}' <<<"$info")
-    frame_x=$((x - left)); frame_y=$((y - top))
-    frame_w=$((w + left + right)); frame_h=$((h + top + bottom))
-    want_x=$(((1024 - frame_w) / 2)); want_y=$(((768 - frame_h) / 2))
-    # One pixel either way: the centring rule rounds in twips.
-    dx=$((frame_x - want_x)); dy=$((frame_y - want_y))
-    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ] && break
-    sleep 0.1
-done
-echo "frame ${frame_w}x${frame_h} at ${frame_x},${frame_y}; centred would be ${want_x},${want_y}"
-if [ "${dx#-}" -gt 1 ] || [ "${dy#-}" -gt 1 ]; then
-    echo "FAIL: the window's outer frame is not centred"
-    exit 1
-fi
-echo "ok"
+echo "FAIL: the window's outer frame is not centred"
+exit 1
