@@ -31,15 +31,6 @@ constexpr int kAttemptsPerSet = 5;
 constexpr int kSetsPerWrite = 5;
 constexpr std::chrono::milliseconds kShortDeadline{3};
 
-class QuietView : public RunView {
-public:
-    void DisableCommands() override {}
-    void EnableCommands() override {}
-    void setProgressMax(double) override {}
-    void setProgressValue(double) override {}
-    void SetLamp(LampState) override {}
-};
-
 // The far end of a pseudo-terminal, answering each whole request with the input's next chunk
 // (a length byte, then that many bytes, at most 7).
 class ScriptedDevice {
@@ -135,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     {
         SerialLine line;
         fuzz::CountingPrompter prompter;
-        QuietView view;
+        SilentRunView view;
         PortControl port(line, prompter, QString());
         port.setResolver([slave](int) { return slave; });
         ProgrammingRun run(*state, port, view, prompter);

@@ -30,15 +30,6 @@ using namespace nuvora;
 
 namespace {
 
-class QuietView : public RunView {
-public:
-    void DisableCommands() override {}
-    void EnableCommands() override {}
-    void setProgressMax(double) override {}
-    void setProgressValue(double) override {}
-    void SetLamp(LampState) override {}
-};
-
 class QuietPrompter : public Prompter {
 public:
     void message(const QString &text, int, const QString &) override { last = text; }
@@ -146,7 +137,7 @@ Figures programOnce(int imageBytes, const QStringList &simArgs)
 
     SerialLine line;
     QuietPrompter prompter;
-    QuietView view;
+    SilentRunView view;
     PortControl port(line, prompter, QString());
     port.setResolver([device](int) { return device; });
     if (port.OpenCom(state->ComPort) != 0) {

@@ -16,4 +16,14 @@ public:
     virtual void SetLamp(LampState state) = 0;
 };
 
+// A front end that shows nothing: for runs measured or driven by a program.
+class SilentRunView : public RunView {
+public:
+    void DisableCommands() override {}
+    void EnableCommands() override {}
+    void setProgressMax(double) override {}
+    void setProgressValue(double) override {}
+    void SetLamp(LampState) override {}
+};
+
 } // namespace nuvora
