@@ -174,11 +174,10 @@ int runProgram(const QStringList &args)
         Station *s = station.get();
         QObject::connect(&s->run, &ProgrammingRun::finished, [&, s](RunOutcome outcome) {
             // The box already carries the reasons an operator can act on; the others follow.
-            const bool reasonShown = !s->control.withReason(QString()).isEmpty();
-            if (outcome == RunOutcome::PortFailed && !reasonShown
+            if (outcome == RunOutcome::PortFailed && !s->control.reasonActionable()
                 && !s->control.lastFailure().isEmpty())
                 std::fprintf(stderr, "nuvora-cli program: %s%s\n",
-                             qPrintable(labelPrefix(gang ? s->view.label() : QString())),
+                             qPrintable(labelPrefix(s->view.label())),
                              qPrintable(s->control.lastFailure()));
             s->outcome = outcome;
             if (++finished == stations.size())

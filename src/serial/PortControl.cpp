@@ -25,11 +25,14 @@ void PortControl::SetCom(std::int16_t port)
     m_prompter.message(withReason(kComNotAvailable), kStyleCritical, kComErrorTitle);
 }
 
+bool PortControl::reasonActionable() const
+{
+    return m_line.failure() == OpenFailure::PermissionDenied || m_line.failure() == OpenFailure::Busy;
+}
+
 QString PortControl::withReason(const QString &text) const
 {
-    if (m_line.failure() == OpenFailure::PermissionDenied || m_line.failure() == OpenFailure::Busy)
-        return text + QStringLiteral("\n") + m_lastFailure;
-    return text;
+    return reasonActionable() ? text + QStringLiteral("\n") + m_lastFailure : text;
 }
 
 std::int16_t PortControl::OpenCom(const std::int16_t &port)

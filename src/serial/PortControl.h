@@ -28,8 +28,10 @@ public:
     SerialLine &line() { return m_line; }
     // Why the last open failed, in one line (empty after a success).
     QString lastFailure() const { return m_lastFailure; }
-    // A box text after a failed open: the given text, and below it the reason when the operator
-    // can act on it (a busy port, or a missing dialout membership).
+    // True when the last failed open has a reason the operator can act on (a busy port, or a
+    // missing dialout membership).
+    bool reasonActionable() const;
+    // A box text after a failed open: the given text, and below it such a reason.
     QString withReason(const QString &text) const;
     // nuvora-cli uses this to reach a device that has no number of its own.
     void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }

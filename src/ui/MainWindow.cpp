@@ -275,14 +275,20 @@ void MainWindow::centreOnScreen()
 {
     adjustSize();
     // A native window knows its frame where the platform draws it (Windows); under X11 the
-    // window manager adds it only once the window is shown, see event().
+    // window manager adds it only once the window is shown, see watchForFrame().
     (void)winId();
     const QScreen *where = screen();
     if (!where)
         return;
     const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    m_recentreWhenFramed = !isVisible() && margins.isNull();
     m_centredMargins = margins;
+    if (!isVisible() && margins.isNull()) {
+        // The window manager frames the window when it gets round to it, and Qt does not
+        // always say so by an event: look for the frame a while after the window is shown.
+        m_frameWaited.start();
+        m_frameSettled.invalidate();
+        m_frameWatch.start(kFrameWatchInterval);
+    }
     // The rule works in twips on the whole screen and the window's outer frame.
     const double twipsPerPx = kTwipsPerPixel * 96.0 / where->logicalDotsPerInch();
     const QRect area = where->geometry();
@@ -325,19 +331,6 @@ void MainWindow::Form_Unload()
         return;
     m_shutdownDone = true;
     nuvora::Form_Unload(m_programFolder, m_shutdown);
-}
-
-bool MainWindow::event(QEvent *event)
-{
-    if (event->type() == QEvent::Show && m_recentreWhenFramed) {
-        m_recentreWhenFramed = false;
-        // The window manager frames the window when it gets round to it, and Qt does not
-        // always say so by an event: look for the frame a while.
-        m_frameWaited.start();
-        m_frameSettled.invalidate();
-        m_frameWatch.start(kFrameWatchInterval);
-    }
-    return QMainWindow::event(event);
 }
 
 void MainWindow::watchForFrame()

@@ -105,7 +105,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool event(QEvent *event) override;
 
 private:
     void buildControls();
@@ -119,7 +118,6 @@ private:
     ShutdownActions m_shutdown;
     bool m_shutdownDone = false;
     // Centred before the window manager had framed the window: centre again once it has.
-    bool m_recentreWhenFramed = false;
     QTimer m_frameWatch;
     QElapsedTimer m_frameWaited;
     QElapsedTimer m_frameSettled;
