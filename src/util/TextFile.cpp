@@ -112,9 +112,8 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
         result.error = failure(path, file.errorString());
         return result;
     }
-    // Read in blocks: asking QFile for the whole allowance at once makes it allocate and touch
-    // all 16 MiB for a file of a few hundred bytes. One byte more than allowed tells a file
-    // that grew meanwhile from one that fits.
+    // Read in blocks: asking QFile for the whole allowance at once allocates all 16 MiB for a
+    // file of a few hundred bytes. Going past the allowance tells a file that grew meanwhile.
     QByteArray bytes;
     bytes.reserve(qsizetype(qMin<qint64>(info.size(), kMaxTextFileBytes)));
     LineEnds ends(maxLines);
