@@ -343,8 +343,8 @@ void MainWindow::watchForFrame()
         m_frameSettled.start();
     }
     const bool settled = !margins.isNull() && m_frameSettled.isValid() &&
-                         m_frameSettled.elapsed() > kFrameSettle.count();
-    if (settled || m_frameWaited.elapsed() > kFrameWait.count())
+                         std::chrono::milliseconds(m_frameSettled.elapsed()) > kFrameSettle;
+    if (settled || std::chrono::milliseconds(m_frameWaited.elapsed()) > kFrameWait)
         m_frameWatch.stop();
 }
 
