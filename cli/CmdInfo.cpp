@@ -3,7 +3,7 @@
 #include "Commands.h"
 #include "TerminalPrompter.h"
 
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "serial/PortControl.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/ProgrammingRun.h"
 
 #include <QCoreApplication>

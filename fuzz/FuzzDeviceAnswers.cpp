@@ -4,10 +4,10 @@
 #include "FuzzSupport.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/FrameExchange.h"
 #include "transfer/ProgrammingRun.h"
-#include "transfer/RunView.h"
+#include "base/RunView.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -2,7 +2,7 @@
 // passes the compatibility check against itself.
 #include "FuzzSupport.h"
 #include "lang/LangTable.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <memory>
 

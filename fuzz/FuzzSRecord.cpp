@@ -2,7 +2,7 @@
 // loaded image must leave nothing behind its end, also not from the input before.
 #include "FuzzSupport.h"
 #include "image/SRecordReader.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <algorithm>
 #include <memory>

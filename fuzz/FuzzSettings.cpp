@@ -1,9 +1,9 @@
 // Any byte sequence as the settings file: reading it must never fail towards the caller, and
 // whatever it leaves in the state must come back unchanged from the file it saves.
 #include "FuzzSupport.h"
-#include "app/SettingsFile.h"
-#include "serial/ComMenuMarks.h"
-#include "state/AppState.h"
+#include "settings/SettingsFile.h"
+#include "commands/ComMenuMarks.h"
+#include "base/AppState.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 // Shared plumbing of the fuzz targets: each input becomes a real file in a scratch folder, and
 // a broken promise stops the fuzzer with the input that broke it.
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Nuvora: the window program.
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "ui/MainWindow.h"
 #include "ui/WidgetPrompter.h"
 

@@ -1,7 +1,7 @@
 // Times LoadFileMHX on a 64 KiB image written as 16-byte S2 records; prints the median.
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "image/SRecordReader.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
 // Programming runs against nuvora-devsim started as its own process, so that the figures
 // hold only this process's work: software overhead per frame on an unpaced line, and how
 // close a paced run comes to the line's own limit and how little CPU it takes meanwhile.
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/ProgrammingRun.h"
-#include "transfer/RunView.h"
+#include "base/RunView.h"
 
 #include <QCoreApplication>
 #include <QDir>

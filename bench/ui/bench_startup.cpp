@@ -2,7 +2,7 @@
 // median over repeated starts. The measured child is this program in its "--child" role: the
 // same window classes, the same start-up as Nuvora's main, with a prompter that only records
 // (a box would otherwise wait for a click) and an event filter that reports the first expose.
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Prompter.h"
-#include "state/AppState.h"
-#include "util/FileErrors.h"
+#include "base/Prompter.h"
+#include "base/AppState.h"
+#include "base/FileErrors.h"
 
 #include <QString>
 

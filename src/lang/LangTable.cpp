@@ -1,6 +1,6 @@
 #include "lang/LangTable.h"
 
-#include "util/TextFile.h"
+#include "base/TextFile.h"
 
 #include <QDir>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #ifdef _WIN32
-#include "serial/RegistryWin32.h"
+#include "serial/win32/RegistryWin32.h"
 #else
 #include "serial/UsbSerialLookup.h"
 #endif

@@ -1,6 +1,6 @@
 #include "serial/PortControl.h"
 
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
 

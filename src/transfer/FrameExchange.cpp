@@ -1,8 +1,8 @@
 #include "transfer/FrameExchange.h"
 
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
-#include "transfer/RunView.h"
+#include "base/AppState.h"
+#include "base/RunView.h"
 
 #include <QMetaObject>
 

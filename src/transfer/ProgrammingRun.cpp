@@ -1,10 +1,10 @@
 #include "transfer/ProgrammingRun.h"
 
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 #include "serial/PortControl.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/FrameExchange.h"
-#include "transfer/RunView.h"
+#include "base/RunView.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "app/Prompter.h"
-#include "app/RecentFiles.h"
+#include "base/Prompter.h"
+#include "settings/RecentFiles.h"
 #include "lang/LangTable.h"
 #include "ui/StatusLamps.h"
 

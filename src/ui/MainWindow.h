@@ -1,18 +1,18 @@
 #pragma once
 
-#include "app/AboutBox.h"
-#include "app/SettingsFile.h"
-#include "app/Shutdown.h"
-#include "app/Startup.h"
-#include "image/LoadCommands.h"
-#include "lang/LanguageMenu.h"
-#include "serial/ComMenuMarks.h"
+#include "ui/AboutBox.h"
+#include "settings/SettingsFile.h"
+#include "commands/Shutdown.h"
+#include "commands/Startup.h"
+#include "commands/LoadCommands.h"
+#include "commands/LanguageMenu.h"
+#include "commands/ComMenuMarks.h"
 #include "serial/PortControl.h"
-#include "serial/PortMenu.h"
+#include "commands/PortMenu.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/ProgrammingRun.h"
-#include "transfer/RunView.h"
+#include "base/RunView.h"
 #include "ui/MainMenus.h"
 
 #include <QMainWindow>

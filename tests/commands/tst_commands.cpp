@@ -1,8 +1,8 @@
 #include "RecordingPrompter.h"
 #include "TestFiles.h"
-#include "app/SettingsFile.h"
-#include "image/LoadCommands.h"
-#include "lang/LanguageMenu.h"
+#include "settings/SettingsFile.h"
+#include "commands/LoadCommands.h"
+#include "commands/LanguageMenu.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "lang/LangTable.h"
-#include "util/TextFile.h"
+#include "base/TextFile.h"
 
 #include "TestFiles.h"
 

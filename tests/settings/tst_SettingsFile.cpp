@@ -1,6 +1,6 @@
-#include "app/RecentFiles.h"
-#include "app/SettingsFile.h"
-#include "util/TextFile.h"
+#include "settings/RecentFiles.h"
+#include "settings/SettingsFile.h"
+#include "base/TextFile.h"
 
 #include "Programs.h"
 #include "RecordingPrompter.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/RunView.h"
+#include "base/RunView.h"
 
 #include <QList>
 #include <QStringList>

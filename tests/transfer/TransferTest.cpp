@@ -1,6 +1,6 @@
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 #include "transfer/FrameExchange.h"
 #include "transfer/ProgrammingRun.h"
 

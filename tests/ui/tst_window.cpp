@@ -1,6 +1,6 @@
 #include "Version.h"
 #include "WindowFixture.h"
-#include "app/Startup.h"
+#include "commands/Startup.h"
 #include "ui/StatusLamps.h"
 #include "ui/WidgetPrompter.h"
 

@@ -1,6 +1,6 @@
 // The registry lookup of the FTDI adapter, against an in-memory registry.
 #include "serial/GetUSBT.h"
-#include "serial/RegistryMemory.h"
+#include "RegistryMemory.h"
 
 #include <QTest>
 

@@ -4,7 +4,7 @@
 #include "SimulatedDevice.h"
 #include "WindowFixture.h"
 
-#include "serial/PortMenu.h"
+#include "commands/PortMenu.h"
 
 #include <QTest>
 

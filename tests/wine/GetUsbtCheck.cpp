@@ -10,7 +10,7 @@
 //                                made and removed within this one run, so a restart of the
 //                                Wine server between steps cannot lose them.
 #include "serial/GetUSBT.h"
-#include "serial/RegistryWin32.h"
+#include "serial/win32/RegistryWin32.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Prompter.h"
-#include "serial/ComMenuMarks.h"
-#include "state/AppState.h"
+#include "base/Prompter.h"
+#include "commands/ComMenuMarks.h"
+#include "base/AppState.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "lang/LanguageMenu.h"
+#include "commands/LanguageMenu.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "lang/LangTable.h"
 
 #include <QDir>

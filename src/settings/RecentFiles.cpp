@@ -1,4 +1,4 @@
-#include "app/RecentFiles.h"
+#include "settings/RecentFiles.h"
 
 namespace nuvora {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Prompter.h"
-#include "state/AppState.h"
+#include "base/Prompter.h"
+#include "base/AppState.h"
 
 #include <QStringList>
 

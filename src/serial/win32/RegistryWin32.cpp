@@ -1,4 +1,4 @@
-#include "serial/RegistryWin32.h"
+#include "serial/win32/RegistryWin32.h"
 
 #include <windows.h>
 

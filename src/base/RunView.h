@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/LampState.h"
+#include "base/LampState.h"
 
 namespace nuvora {
 

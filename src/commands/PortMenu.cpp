@@ -1,12 +1,12 @@
-#include "serial/PortMenu.h"
+#include "commands/PortMenu.h"
 
-#include "app/Prompter.h"
-#include "app/SettingsFile.h"
-#include "serial/ComMenuMarks.h"
+#include "base/Prompter.h"
+#include "settings/SettingsFile.h"
+#include "commands/ComMenuMarks.h"
 #include "serial/GetUSBT.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/AppState.h"
+#include "base/AppState.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "util/TextFile.h"
+#include "base/TextFile.h"
 
 #include <QDir>
 #include <QFile>

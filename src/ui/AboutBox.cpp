@@ -1,7 +1,7 @@
-#include "app/AboutBox.h"
+#include "ui/AboutBox.h"
 
 #include "Version.h"
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QFrame>
 #include <QGroupBox>

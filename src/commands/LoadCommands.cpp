@@ -1,7 +1,7 @@
-#include "image/LoadCommands.h"
+#include "commands/LoadCommands.h"
 
-#include "app/RecentFiles.h"
-#include "app/SettingsFile.h"
+#include "settings/RecentFiles.h"
+#include "settings/SettingsFile.h"
 #include "image/SRecordReader.h"
 
 #include <algorithm>

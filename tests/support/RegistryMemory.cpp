@@ -1,4 +1,4 @@
-#include "serial/RegistryMemory.h"
+#include "RegistryMemory.h"
 
 #include <algorithm>
 #include <cctype>

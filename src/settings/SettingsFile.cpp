@@ -1,7 +1,7 @@
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
-#include "util/FileErrors.h"
-#include "util/TextFile.h"
+#include "base/FileErrors.h"
+#include "base/TextFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "app/Startup.h"
+#include "commands/Startup.h"
 
-#include "app/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QDir>
 

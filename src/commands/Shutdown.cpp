@@ -1,4 +1,4 @@
-#include "app/Shutdown.h"
+#include "commands/Shutdown.h"
 
 #include <QDir>
 #include <QFileInfo>
