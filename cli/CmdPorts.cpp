@@ -2,7 +2,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 
-#include "commands/PortMenu.h"
+#include "serial/GetUSBT.h"
 #include "serial/PortNames.h"
 #include "serial/UsbSerialLookup.h"
 

@@ -8,7 +8,7 @@
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
 #include "base/AppState.h"
-#include "transfer/ProgrammingRun.h"
+#include "commands/StartCommand.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -94,9 +94,10 @@ struct Station {
     Station(const AppState &loaded, const PortArgument &port, const QString &programFolder,
             const QString &label, bool interactive)
         : state(std::make_unique<AppState>(loaded)), prompter(stderr, label),
-          control(line, prompter, programFolder), view(stderr, interactive, label),
-          runPrompter(prompter, view), run(*state, control, view, runPrompter)
+          control(line, programFolder), view(stderr, interactive, label),
+          runPrompter(prompter, view), run(*state, control, view)
     {
+        ShowOutcomeBoxes(run, *state, control, runPrompter);
         if (!port.device.isEmpty()) {
             const QString device = port.device;
             control.setResolver([device](int) { return device; });
@@ -184,7 +185,7 @@ int runProgram(const QStringList &args)
                 QCoreApplication::exit();
         });
         // Start from inside the event loop, so that an outcome that comes at once still ends it.
-        QTimer::singleShot(0, &s->run, &ProgrammingRun::Command1_Click);
+        QTimer::singleShot(0, &s->run, &ProgrammingRun::start);
     }
     QCoreApplication::exec();
 

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "image/SRecordReader.h"
+#include "commands/LoadCommands.h"
 #include "lang/LangTable.h"
 
 #include <QCoreApplication>
@@ -69,7 +69,7 @@ std::unique_ptr<AppState> stateWithLanguage(const QString &language)
 
 int loadImage(const char *command, AppState &state, const QString &image, Prompter &prompter)
 {
-    const LoadOutcome outcome = LoadFileMHX(state, image, prompter);
+    const LoadOutcome outcome = LoadImageFile(state, image, prompter);
     if (outcome.kind == LoadOutcome::Kind::Rejected)
         return kExitRejected;
     if (outcome.kind == LoadOutcome::Kind::Error) {

@@ -6,7 +6,7 @@
 #include "serial/SerialLine.h"
 #include "base/AppState.h"
 #include "transfer/FrameExchange.h"
-#include "transfer/ProgrammingRun.h"
+#include "commands/StartCommand.h"
 #include "base/RunView.h"
 
 #include <QCoreApplication>
@@ -127,9 +127,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         SerialLine line;
         fuzz::CountingPrompter prompter;
         SilentRunView view;
-        PortControl port(line, prompter, QString());
+        PortControl port(line, QString());
         port.setResolver([slave](int) { return slave; });
-        ProgrammingRun run(*state, port, view, prompter);
+        ProgrammingRun run(*state, port, view);
+        ShowOutcomeBoxes(run, *state, port, prompter);
         run.exchange().setDeadline(kShortDeadline);
         ScriptedDevice device(master, data, size);
         QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome o) {
@@ -141,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         watchdog.setSingleShot(true);
         QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(); });
         watchdog.start(std::chrono::seconds(10));
-        QTimer::singleShot(0, &run, &ProgrammingRun::Command1_Click);
+        QTimer::singleShot(0, &run, &ProgrammingRun::start);
         QCoreApplication::exec();
 
         fuzz::expect(outcome.has_value(), "the run never ended");

@@ -1,7 +1,7 @@
 // Any byte sequence as an image file: the reader must end in one of its three outcomes, and a
 // loaded image must leave nothing behind its end, also not from the input before.
 #include "FuzzSupport.h"
-#include "image/SRecordReader.h"
+#include "commands/LoadCommands.h"
 #include "base/AppState.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const auto state = std::make_unique<AppState>();
     const QString path = fuzz::writeInput(QStringLiteral("input.mhx"), data, size);
     fuzz::CountingPrompter prompter;
-    const LoadOutcome outcome = LoadFileMHX(*state, path, prompter);
+    const LoadOutcome outcome = LoadImageFile(*state, path, prompter);
     switch (outcome.kind) {
     case LoadOutcome::Kind::Loaded: {
         fuzz::expect(prompter.shown == 0, "a successful load showed a box");

@@ -1,7 +1,7 @@
 // Any byte sequence as the settings file: reading it must never fail towards the caller, and
 // whatever it leaves in the state must come back unchanged from the file it saves.
 #include "FuzzSupport.h"
-#include "settings/SettingsFile.h"
+#include "commands/SettingsCommands.h"
 #include "commands/ComMenuMarks.h"
 #include "base/AppState.h"
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const auto first = std::make_unique<AppState>();
     Marks marks;
-    file.LoadFileINI(*first, marks, prompter);
+    LoadFileINI(file, *first, marks, prompter);
     fuzz::expect(prompter.shown == 0, "reading a writable folder's settings showed a box");
     fuzz::expect(first->ComPort >= 1, "a port number below 1 survived the reader");
     fuzz::expect(marks.marked <= 1, "more than one Com item was marked");
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::expect(saved.ok, "the settings could not be saved");
     const auto second = std::make_unique<AppState>();
     Marks marksAgain;
-    file.LoadFileINI(*second, marksAgain, prompter);
+    LoadFileINI(file, *second, marksAgain, prompter);
     fuzz::expect(sameFields(*first, *second), "the saved settings read back differently");
     fuzz::expect(marksAgain.marked == 1, "a saved file gave no Com check mark");
     return 0;

@@ -1,5 +1,4 @@
 // Times LoadFileMHX on a 64 KiB image written as 16-byte S2 records; prints the median.
-#include "base/Prompter.h"
 #include "image/SRecordReader.h"
 #include "base/AppState.h"
 
@@ -16,13 +15,6 @@
 namespace {
 
 constexpr int kLoads = 2000;
-
-class SilentPrompter : public nuvora::Prompter {
-public:
-    void message(const QString &, int, const QString &) override { ++shown; }
-    nuvora::OpenFileAnswer openFile(const nuvora::OpenFileOptions &) override { return {}; }
-    int shown = 0;
-};
 
 QByteArray imageFile()
 {
@@ -52,13 +44,12 @@ int main(int argc, char **argv)
         }
     }
     auto state = std::make_unique<nuvora::AppState>();
-    SilentPrompter prompter;
     std::vector<qint64> times;
     times.reserve(kLoads);
     for (int i = 0; i < kLoads; ++i) {
         QElapsedTimer t;
         t.start();
-        const nuvora::LoadOutcome outcome = nuvora::LoadFileMHX(*state, path, prompter);
+        const nuvora::LoadOutcome outcome = nuvora::LoadFileMHX(*state, path);
         times.push_back(t.nsecsElapsed());
         if (!outcome.loaded() || state->ImageEnd != nuvora::kImageSize - 1) {
             std::fprintf(stderr, "load failed\n");

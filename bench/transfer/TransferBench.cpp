@@ -1,7 +1,6 @@
 // Programming runs against nuvora-devsim started as its own process, so that the figures
 // hold only this process's work: software overhead per frame on an unpaced line, and how
 // close a paced run comes to the line's own limit and how little CPU it takes meanwhile.
-#include "base/Prompter.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
 #include "base/AppState.h"
@@ -29,13 +28,6 @@
 using namespace nuvora;
 
 namespace {
-
-class QuietPrompter : public Prompter {
-public:
-    void message(const QString &text, int, const QString &) override { last = text; }
-    OpenFileAnswer openFile(const OpenFileOptions &) override { return {}; }
-    QString last;
-};
 
 double cpuSeconds()
 {
@@ -136,16 +128,15 @@ Figures programOnce(int imageBytes, const QStringList &simArgs)
     state->LangText[19] = QStringLiteral("done");
 
     SerialLine line;
-    QuietPrompter prompter;
     SilentRunView view;
-    PortControl port(line, prompter, QString());
+    PortControl port(line, QString());
     port.setResolver([device](int) { return device; });
     if (port.OpenCom(state->ComPort) != 0) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(device),
                      qPrintable(port.lastFailure()));
         return f;
     }
-    ProgrammingRun run(*state, port, view, prompter);
+    ProgrammingRun run(*state, port, view);
     QElapsedTimer clock;
     double cpu0 = 0;
     QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
@@ -157,7 +148,7 @@ Figures programOnce(int imageBytes, const QStringList &simArgs)
     QTimer::singleShot(0, [&] {
         cpu0 = cpuSeconds();
         clock.start();
-        run.Command1_Click();
+        run.start();
     });
     QCoreApplication::exec();
     f.frames = (imageBytes + 15) / 16;

@@ -1,6 +1,6 @@
 #include "commands/LanguageMenu.h"
 
-#include "settings/SettingsFile.h"
+#include "commands/SettingsCommands.h"
 #include "lang/LangTable.h"
 
 #include <QDir>
@@ -89,11 +89,8 @@ void LanguageMenu::smnuLingue_Click(int index)
     }
     check(index);
     m_state.LanguageName = chosen;
-    const SaveResult saved = m_settings.SaveFileINI(m_state);
-    if (!saved.ok) {
-        // The switch stands; only its memory for the next start is lost.
-        m_prompter.message(SettingsFile::describeFailure(saved), kStyleExclamation, kAppTitle);
-    }
+    // The switch stands even when its memory for the next start is lost.
+    (void)SaveSettings(m_settings, m_state, m_prompter);
     LoadLanguage(m_state, m_programFolder);
     m_view.SetCaptions();
 }

@@ -2,9 +2,9 @@
 
 #include "settings/RecentFiles.h"
 #include "settings/SettingsFile.h"
-#include "image/SRecordReader.h"
+#include "base/LangTexts.h"
 
-#include <algorithm>
+#include <QDir>
 
 namespace nuvora {
 
@@ -15,6 +15,15 @@ namespace {
 constexpr unsigned kLoadDialogFlags = 0x20180C;
 
 } // namespace
+
+LoadOutcome LoadImageFile(AppState &state, const QString &path, Prompter &prompter)
+{
+    const LoadOutcome outcome = LoadFileMHX(state, path);
+    if (outcome.kind == LoadOutcome::Kind::Rejected)
+        prompter.message(state.LangText[kTextNoImageData], kStyleExclamation,
+                         state.LangText[kTitleError]);
+    return outcome;
+}
 
 OpenFileOptions loadDialogOptions()
 {
@@ -27,10 +36,9 @@ OpenFileOptions loadDialogOptions()
 
 QString fileNameOf(const QString &path)
 {
-    // Paths come from Windows settings files as well as from our own dialogs.
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')),
-                                   path.lastIndexOf(QLatin1Char('/')));
-    return path.mid(cut + 1);
+    // Only this platform's separators: on Linux a backslash is part of a file's name.
+    const QString native = QDir::fromNativeSeparators(path);
+    return native.mid(native.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 LoadCommands::LoadCommands(AppState &state, Prompter &prompter, const SettingsFile &settings,
@@ -60,7 +68,7 @@ void LoadCommands::smnuFile_Click(int index)
     if (answer.cancelled)
         return; // a cancel changes nothing and says nothing
     m_state.CurrentFile = answer.fileName;
-    const LoadOutcome outcome = LoadFileMHX(m_state, m_state.CurrentFile, m_prompter);
+    const LoadOutcome outcome = LoadImageFile(m_state, m_state.CurrentFile, m_prompter);
     int error = outcome.kind == LoadOutcome::Kind::Error ? outcome.error : 0;
     if (outcome.loaded()) {
         m_view.ShowFileName(answer.fileTitle);
@@ -75,8 +83,8 @@ void LoadCommands::smnuFile_Click(int index)
         error = saved.error;
     }
     if (error != 0) {
-        m_prompter.message(m_state.LangText[11] + QLatin1Char(' ') + QString::number(error),
-                           kStyleCritical, m_state.LangText[8]);
+        m_prompter.message(m_state.LangText[kTextLoadFailed] + QLatin1Char(' ') + QString::number(error),
+                           kStyleCritical, m_state.LangText[kTitleError]);
     }
     showNoFile();
 }
@@ -87,7 +95,7 @@ void LoadCommands::fileM_Click(int index)
         return;
     m_state.CurrentFile = m_state.RecentFiles[static_cast<size_t>(index - 1)];
     const QString name = fileNameOf(m_state.CurrentFile);
-    const LoadOutcome outcome = LoadFileMHX(m_state, m_state.CurrentFile, m_prompter);
+    const LoadOutcome outcome = LoadImageFile(m_state, m_state.CurrentFile, m_prompter);
     if (outcome.kind == LoadOutcome::Kind::Error) {
         recentFileFailed(index);
         return;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "base/Prompter.h"
 #include "base/AppState.h"
+#include "base/Prompter.h"
+#include "image/SRecordReader.h"
 
 namespace nuvora {
 
@@ -16,6 +17,10 @@ public:
     virtual void setStartEnabled(bool enabled) = 0;
     virtual void ShowRecentFiles() = 0; // refresh the File menu from RecentFiles
 };
+
+// LoadFileMHX, and the operator's warning when the file holds no usable data (a rejected
+// image); an error is left to the caller, whose report differs between the menu items.
+LoadOutcome LoadImageFile(AppState &state, const QString &path, Prompter &prompter);
 
 // The options of the Load dialog: *.mhx files that must exist, read-only box hidden.
 OpenFileOptions loadDialogOptions();

@@ -12,10 +12,8 @@ class PortControl;
 class Prompter;
 class SettingsFile;
 
-// The port number written in an adapter's port name from its fourth character on: leading
-// blanks skipped, decimal digits read up to the first other character. No digits, or a number
-// no 16-bit port number can hold, give 0 (a port that never opens).
-std::int16_t PortNumberFromName(const std::string &name);
+// SetCom, and the operator's box when the port will not open.
+void SetCom(PortControl &port, std::int16_t number, Prompter &prompter);
 
 // The Com menu's click handlers: COM1..COM4 or the USB adapter's port becomes the chosen port,
 // is reopened at once and saved in the settings file.

@@ -106,7 +106,7 @@ bool onlyBlankLinesLeft(LineReader &reader)
 
 } // namespace
 
-LoadOutcome LoadFileMHX(AppState &state, const QString &path, Prompter &prompter)
+LoadOutcome LoadFileMHX(AppState &state, const QString &path)
 {
     state.ImageBuffer.fill(kErasedByte);
 
@@ -193,7 +193,6 @@ LoadOutcome LoadFileMHX(AppState &state, const QString &path, Prompter &prompter
         if (stored)
             return LoadOutcome{LoadOutcome::Kind::Loaded, 0, {}};
     }
-    prompter.message(state.LangText[16], kStyleExclamation, state.LangText[8]);
     return LoadOutcome{LoadOutcome::Kind::Rejected, 0, {}};
 }
 

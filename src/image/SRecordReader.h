@@ -1,6 +1,5 @@
 #pragma once
 
-#include "base/Prompter.h"
 #include "base/AppState.h"
 #include "base/FileErrors.h"
 
@@ -18,8 +17,7 @@ struct LoadOutcome {
 };
 
 // Erases ImageBuffer to 0xFF and fills it from the file's S2 records; sets ImageEnd.
-// Rejected = the LangText(16) warning was shown (style 48, title LangText(8)) via the prompter.
-// Error = nothing shown; the caller reports the number.
-LoadOutcome LoadFileMHX(AppState &state, const QString &path, Prompter &prompter);
+// Rejected: no usable data (the caller warns the operator); Error: the number and the reason.
+LoadOutcome LoadFileMHX(AppState &state, const QString &path);
 
 } // namespace nuvora

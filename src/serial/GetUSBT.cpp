@@ -1,6 +1,10 @@
 #include "serial/GetUSBT.h"
 
+#include "base/Decimal.h"
+
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 #ifdef _WIN32
 #include "serial/win32/RegistryWin32.h"
@@ -104,6 +108,19 @@ std::string portFromDriverService(RegistryApi &registry)
 }
 
 } // namespace
+
+std::int16_t PortNumberFromName(const std::string &name)
+{
+    // The number starts after "COM"; blanks before it are skipped, anything after it ends it.
+    std::size_t pos = 3;
+    if (name.size() <= pos)
+        return 0;
+    while (pos < name.size() && (name[pos] == ' ' || name[pos] == '\t'))
+        ++pos;
+    const std::optional<long> number =
+        ReadDecimal(name, pos, std::numeric_limits<std::int16_t>::max());
+    return number ? static_cast<std::int16_t>(*number) : 0;
+}
 
 std::string GetUSBCom(RegistryApi &registry)
 {

@@ -52,4 +52,9 @@ std::string GetUSBCom(RegistryApi &registry);
 // The product's lookup: the registry on Windows, the kernel's sysfs tree elsewhere.
 std::string GetUSBCom();
 
+// The port number written in an adapter's port name from its fourth character on: leading
+// blanks skipped, decimal digits read up to the first other character. No digits, or a number
+// no 16-bit port number can hold, give 0 (a port that never opens).
+std::int16_t PortNumberFromName(const std::string &name);
+
 } // namespace nuvora

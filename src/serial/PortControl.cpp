@@ -1,28 +1,19 @@
 #include "serial/PortControl.h"
 
-#include "base/Prompter.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
 
 namespace nuvora {
 
-namespace {
-const QString kComNotAvailable = QStringLiteral("Com Not Avaible!Please select a NEW com");
-const QString kComErrorTitle = QStringLiteral("Error Com");
-} // namespace
-
-PortControl::PortControl(SerialLine &line, Prompter &prompter, const QString &programFolder)
-    : m_line(line), m_prompter(prompter),
-      m_resolver([programFolder](int n) { return PortDevice(n, programFolder); })
+PortControl::PortControl(SerialLine &line, const QString &programFolder)
+    : m_line(line), m_resolver([programFolder](int n) { return PortDevice(n, programFolder); })
 {
 }
 
-void PortControl::SetCom(std::int16_t port)
+bool PortControl::SetCom(std::int16_t port)
 {
     m_line.close();
-    if (openPort(port))
-        return;
-    m_prompter.message(withReason(kComNotAvailable), kStyleCritical, kComErrorTitle);
+    return openPort(port);
 }
 
 bool PortControl::reasonActionable() const

@@ -7,25 +7,25 @@
 
 namespace nuvora {
 
-struct AppState;
-class Prompter;
 class SerialLine;
 
-// Opens the serial line on a port number: SetCom (reopen, tell the operator on failure) and
-// OpenCom (make sure it is open before a run, silently).
+// Opens the serial line on a port number: SetCom (reopen) and OpenCom (make sure it is open
+// before a run). Failures are results; the commands decide what the operator sees.
 class PortControl {
 public:
     // Port number -> device; the default follows PortDevice() in the program folder.
     using Resolver = std::function<QString(int)>;
 
-    PortControl(SerialLine &line, Prompter &prompter, const QString &programFolder);
+    PortControl(SerialLine &line, const QString &programFolder);
 
-    void SetCom(std::int16_t port);
+    // Closes the line and opens it on the port; false when it would not open.
+    bool SetCom(std::int16_t port);
     // 0 when the port is open afterwards, -1 when it would not open.
     std::int16_t OpenCom(const std::int16_t &port);
     void CloseCom();
 
     SerialLine &line() { return m_line; }
+    const SerialLine &line() const { return m_line; }
     // Why the last open failed, in one line (empty after a success).
     QString lastFailure() const { return m_lastFailure; }
     // True when the last failed open has a reason the operator can act on (a busy port, or a
@@ -40,7 +40,6 @@ private:
     bool openPort(std::int16_t port);
 
     SerialLine &m_line;
-    Prompter &m_prompter;
     Resolver m_resolver;
     QString m_lastFailure;
 };

@@ -1,5 +1,7 @@
 #include "serial/UsbSerialLookup.h"
 
+#include "base/Decimal.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -20,16 +22,11 @@ std::optional<int> ttyUsbIndex(const std::string &name)
     if (name[prefix.size()] == '0' && name.size() > prefix.size() + 1)
         return std::nullopt;
     constexpr long kMaxIndex = std::numeric_limits<std::int16_t>::max() - kUsbPortOffset;
-    long k = 0;
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        const char c = name[i];
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        k = k * 10 + (c - '0');
-        if (k > kMaxIndex)
-            return std::nullopt;
-    }
-    return static_cast<int>(k);
+    std::size_t end = prefix.size();
+    const std::optional<long> k = ReadDecimal(name, end, kMaxIndex);
+    if (!k || end != name.size())
+        return std::nullopt;
+    return static_cast<int>(*k);
 }
 
 } // namespace

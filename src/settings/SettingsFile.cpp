@@ -1,11 +1,12 @@
 #include "settings/SettingsFile.h"
 
+#include "base/Decimal.h"
 #include "base/FileErrors.h"
+#include "base/FileWrite.h"
 #include "base/TextFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -19,8 +20,6 @@ constexpr int kSettingsLines = 6;
 constexpr int kComKeyLength = 4;      // "COM="
 constexpr int kLanguageKeyLength = 7; // "LINGUA="
 constexpr int kFileKeyLength = 6;     // "FILE1=" to "FILE4="
-constexpr int kLastComMenuItem = 4;
-constexpr std::int16_t kDefaultComPort = 1;
 
 // Whether files can be created in folder. Asking the file system by creating one is the only
 // answer that holds for ACLs, read-only mounts and Windows' protected folders alike.
@@ -35,21 +34,18 @@ bool folderWritable(const QString &folder)
 // A whole number in the 16-bit signed range, blanks around it allowed.
 bool parseComPort(const QString &text, std::int16_t &value)
 {
-    const QString number = text.trimmed();
-    if (number.isEmpty())
+    const QByteArray number = text.trimmed().toLatin1();
+    const std::string_view digits(number.constData(), std::size_t(number.size()));
+    std::size_t pos = 0;
+    const bool negative = !digits.empty() && digits[0] == '-';
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+'))
+        ++pos;
+    // The negative side reaches one further than the positive one.
+    const long limit = std::numeric_limits<std::int16_t>::max() + (negative ? 1 : 0);
+    const std::optional<long> parsed = ReadDecimal(digits, pos, limit);
+    if (!parsed || pos != digits.size())
         return false;
-    for (qsizetype i = 0; i < number.size(); ++i) {
-        const QChar c = number.at(i);
-        const bool sign = i == 0 && (c == QLatin1Char('+') || c == QLatin1Char('-'));
-        if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9')))
-            return false;
-    }
-    bool ok = false;
-    const int parsed = number.toInt(&ok, 10);
-    if (!ok || parsed < std::numeric_limits<std::int16_t>::min() ||
-        parsed > std::numeric_limits<std::int16_t>::max())
-        return false;
-    value = std::int16_t(parsed);
+    value = std::int16_t(negative ? -*parsed : *parsed);
     return true;
 }
 
@@ -66,13 +62,23 @@ SettingsFile::SettingsFile(const QString &programFolder)
     m_path = QDir(folder).filePath(kSettingsFileName);
 }
 
-bool SettingsFile::readFields(AppState &state) const
+ReadResult SettingsFile::read(AppState &state) const
 {
+    ReadResult result;
     const TextLines file = ReadTextFile(m_path, kSettingsLines);
-    if (!file.ok)
-        return false;
-    const QStringList &lines = file.lines;
+    if (!file.ok) {
+        result.unreadable = QFileInfo(m_path).isFile();
+        // The reader names the file first; the box names it in a sentence of its own.
+        const QString prefix = QDir::toNativeSeparators(m_path) + QStringLiteral(": ");
+        result.reason = file.error.startsWith(prefix) ? file.error.mid(prefix.size()) : file.error;
+        return result;
+    }
+    result.ok = readFields(file.lines, state);
+    return result;
+}
 
+bool SettingsFile::readFields(const QStringList &lines, AppState &state)
+{
     // Each field is stored as soon as its line is read, so a later failure leaves it set.
     std::int16_t port = 0;
     if (lines.size() < 1 || !parseComPort(lines.at(0).mid(kComKeyLength), port))
@@ -93,23 +99,6 @@ bool SettingsFile::readFields(AppState &state) const
     return state.ComPort >= 1;
 }
 
-void SettingsFile::LoadFileINI(AppState &state, ComMenuMarks &marks, Prompter &prompter) const
-{
-    if (readFields(state)) {
-        if (state.ComPort <= kLastComMenuItem)
-            marks.setComChecked(state.ComPort, true);
-        else
-            marks.setUsbChecked(true);
-        return;
-    }
-    state.ComPort = kDefaultComPort;
-    for (QString &entry : state.RecentFiles)
-        entry.clear();
-    const SaveResult saved = SaveFileINI(state);
-    if (!saved.ok)
-        prompter.message(describeFailure(saved), kStyleExclamation, kAppTitle);
-}
-
 SaveResult SettingsFile::SaveFileINI(const AppState &state) const
 {
     SaveResult result;
@@ -122,24 +111,11 @@ SaveResult SettingsFile::SaveFileINI(const AppState &state) const
             QStringLiteral("FILE%1=%2\r\n").arg(entry + 1).arg(state.RecentFiles[size_t(entry)]);
     const QByteArray bytes = text.toUtf8();
 
-    const QFileInfo target(m_path);
-    QDir().mkpath(target.absolutePath());
-    if (target.isDir()) {
-        result.ok = false;
-        result.error = kErrPathAccess;
-        result.reason = QStringLiteral("a folder has the settings file's name");
-        return result;
-    }
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return result;
-
-    result.ok = false;
-    result.reason = file.errorString();
-    const QFileInfo folder(target.absolutePath());
-    const bool denied =
-        (target.exists() && !target.isWritable()) || (folder.isDir() && !folder.isWritable());
-    result.error = denied ? kErrPermissionDenied : kErrPathAccess;
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const WriteResult written = WriteWholeFile(m_path, bytes);
+    result.ok = written.ok;
+    result.error = written.error;
+    result.reason = written.reason;
     return result;
 }
 
@@ -148,6 +124,13 @@ QString SettingsFile::describeFailure(const SaveResult &result)
     return QStringLiteral("The settings file %1 cannot be written (%2). Port, language and "
                           "recent files will not be kept for the next start.")
         .arg(QDir::toNativeSeparators(result.path), result.reason);
+}
+
+QString SettingsFile::describeUnreadable(const ReadResult &result) const
+{
+    return QStringLiteral("The settings file %1 cannot be read (%2). The program starts with "
+                          "port 1 and no recent files.")
+        .arg(QDir::toNativeSeparators(m_path), result.reason);
 }
 
 } // namespace nuvora

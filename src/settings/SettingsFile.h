@@ -1,7 +1,5 @@
 #pragma once
 
-#include "base/Prompter.h"
-#include "commands/ComMenuMarks.h"
 #include "base/AppState.h"
 
 #include <QString>
@@ -11,9 +9,16 @@ namespace nuvora {
 // How a save of the settings file went.
 struct SaveResult {
     bool ok = true;
-    int error = 0;  // when !ok: 70 permission denied, 75 path/file access error
+    int error = 0;  // when !ok: 61 disk full, 70 permission denied, 75 path/file access error
     QString path;   // the file that was written, or was to be
     QString reason; // when !ok: the system's words
+};
+
+// What a read of the settings file found.
+struct ReadResult {
+    bool ok = false;         // all six lines read and the port usable
+    bool unreadable = false; // the file is there but could not be read at all
+    QString reason;          // when unreadable: the system's words
 };
 
 inline const QString kSettingsFileName = QStringLiteral("nuvora.ini");
@@ -31,19 +36,19 @@ public:
     // The file that LoadFileINI reads and SaveFileINI writes.
     QString path() const { return m_path; }
 
-    // Sets ComPort, LanguageName, RecentFiles and the Com menu's check mark from the file. Any
-    // failure resets port and recent files and rewrites the file; only a failure of that
-    // rewrite is shown, once, in a box.
-    void LoadFileINI(AppState &state, ComMenuMarks &marks, Prompter &prompter) const;
+    // Sets ComPort, LanguageName and RecentFiles from the file, each as soon as its line is
+    // read, so that a failure part way leaves the earlier ones set.
+    ReadResult read(AppState &state) const;
 
     // Rewrites the whole file from the state, atomically: a failed save keeps the old file.
     SaveResult SaveFileINI(const AppState &state) const;
 
-    // The box text for a failed save, for callers that report it the same way.
+    // The operator's sentence for a failed save or an unreadable file.
     static QString describeFailure(const SaveResult &result);
+    QString describeUnreadable(const ReadResult &result) const;
 
 private:
-    bool readFields(AppState &state) const;
+    static bool readFields(const QStringList &lines, AppState &state);
 
     QString m_path;
 };

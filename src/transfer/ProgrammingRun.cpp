@@ -1,6 +1,5 @@
 #include "transfer/ProgrammingRun.h"
 
-#include "base/Prompter.h"
 #include "serial/PortControl.h"
 #include "base/AppState.h"
 #include "transfer/FrameExchange.h"
@@ -16,18 +15,11 @@ constexpr std::uint8_t kPageWriteCommand = 4;
 constexpr std::int32_t kProbeAddress = 4;
 constexpr std::uint8_t kFullPageLengthField = 15;
 constexpr std::int32_t kPageBytes = 16;
-
-// Texts of the language file used by a run.
-constexpr int kTitleError = 8;
-constexpr int kTextNoDevice = 9;
-constexpr int kTextWriteFailed = 10;
-constexpr int kTitleDone = 18;
-constexpr int kTextDone = 19;
 } // namespace
 
 ProgrammingRun::ProgrammingRun(AppState &state, PortControl &port, RunView &view,
-                               Prompter &prompter, QObject *parent)
-    : QObject(parent), m_state(state), m_port(port), m_view(view), m_prompter(prompter),
+                               QObject *parent)
+    : QObject(parent), m_state(state), m_port(port), m_view(view),
       m_exchange(new FrameExchange(state, port.line(), view, this))
 {
     qRegisterMetaType<nuvora::RunOutcome>();
@@ -36,15 +28,13 @@ ProgrammingRun::ProgrammingRun(AppState &state, PortControl &port, RunView &view
 
 ProgrammingRun::~ProgrammingRun() = default;
 
-void ProgrammingRun::Command1_Click()
+void ProgrammingRun::start()
 {
     if (m_stage != Stage::Idle)
         return;
     if (m_port.OpenCom(m_state.ComPort) != 0) {
-        if (!report(m_port.withReason(QStringLiteral("Communication failure")), kStyleExclamation,
-                    kAppTitle))
-            return;
-        emit finished(RunOutcome::PortFailed);
+        if (announce(RunOutcome::PortFailed))
+            emit finished(RunOutcome::PortFailed);
         return;
     }
     m_view.DisableCommands();
@@ -100,8 +90,7 @@ void ProgrammingRun::sendNextFrame()
                                   static_cast<std::uint8_t>(m_remainder - 1));
         return;
     }
-    reportAndEnd(m_state.LangText[kTextDone], kStyleInformation, m_state.LangText[kTitleDone],
-                 RunOutcome::Success);
+    announceAndEnd(RunOutcome::Success);
 }
 
 void ProgrammingRun::onExchangeFinished(bool accepted)
@@ -111,8 +100,7 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
         return;
     case Stage::Probe:
         if (!accepted) {
-            reportAndEnd(m_state.LangText[kTextNoDevice], kStyleExclamation,
-                         m_state.LangText[kTitleError], RunOutcome::ProbeFailed);
+            announceAndEnd(RunOutcome::ProbeFailed);
             return;
         }
         ProgramDevice();
@@ -120,8 +108,7 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
     case Stage::FullFrames:
     case Stage::LastFrame:
         if (!accepted) {
-            reportAndEnd(m_state.LangText[kTextWriteFailed], kStyleExclamation,
-                         m_state.LangText[kTitleError], RunOutcome::WriteFailed);
+            announceAndEnd(RunOutcome::WriteFailed);
             return;
         }
         if (m_stage == Stage::LastFrame) {
@@ -146,18 +133,16 @@ void ProgrammingRun::end(RunOutcome outcome)
     emit finished(outcome);
 }
 
-bool ProgrammingRun::report(const QString &text, int style, const QString &title)
+bool ProgrammingRun::announce(RunOutcome outcome)
 {
-    // The box is modal: the window may be closed and this run destroyed while it is up.
     QPointer<ProgrammingRun> alive(this);
-    m_prompter.message(text, style, title);
+    emit outcomeReady(outcome);
     return !alive.isNull();
 }
 
-void ProgrammingRun::reportAndEnd(const QString &text, int style, const QString &title,
-                                  RunOutcome outcome)
+void ProgrammingRun::announceAndEnd(RunOutcome outcome)
 {
-    if (report(text, style, title))
+    if (announce(outcome))
         end(outcome);
 }
 

@@ -9,7 +9,6 @@ namespace nuvora {
 struct AppState;
 class FrameExchange;
 class PortControl;
-class Prompter;
 class RunView;
 
 // How a programming run ended.
@@ -20,22 +19,25 @@ enum class RunOutcome {
     WriteFailed, // a write frame was not accepted
 };
 
-// The Start button: opens the port, locks the front end, probes the device, writes the image
-// in 16-byte frames with the progress bar following, reports the outcome and unlocks. Each
+// What Start does: opens the port, locks the front end, probes the device, writes the image
+// in page frames with the progress bar following, announces the outcome and unlocks. Each
 // step is chained on the previous exchange's result; finished() marks the end.
 class ProgrammingRun : public QObject {
     Q_OBJECT
 public:
-    ProgrammingRun(AppState &state, PortControl &port, RunView &view, Prompter &prompter,
-                   QObject *parent = nullptr);
+    ProgrammingRun(AppState &state, PortControl &port, RunView &view, QObject *parent = nullptr);
     ~ProgrammingRun() override;
 
     // Starts a run; does nothing while one is under way.
-    void Command1_Click();
+    void start();
     bool running() const { return m_stage != Stage::Idle; }
     FrameExchange &exchange() { return *m_exchange; }
 
 signals:
+    // The outcome, before the front end is unlocked: a box shown here is modal, and the run
+    // may be destroyed while it is up (the window closed).
+    void outcomeReady(nuvora::RunOutcome outcome);
+    // The end, after the unlock.
     void finished(nuvora::RunOutcome outcome);
 
 private:
@@ -49,15 +51,14 @@ private:
     void sendNextFrame();
     void onExchangeFinished(bool accepted);
     void end(RunOutcome outcome);
-    // Shows a box; false when this run was destroyed while the box was up.
-    bool report(const QString &text, int style, const QString &title);
-    // The outcome box, then the unlock, unless the box outlived the run.
-    void reportAndEnd(const QString &text, int style, const QString &title, RunOutcome outcome);
+    // Announces the outcome; false when this run was destroyed meanwhile.
+    bool announce(RunOutcome outcome);
+    // The announcement, then the unlock, unless the run did not outlive it.
+    void announceAndEnd(RunOutcome outcome);
 
     AppState &m_state;
     PortControl &m_port;
     RunView &m_view;
-    Prompter &m_prompter;
     FrameExchange *m_exchange = nullptr;
     Stage m_stage = Stage::Idle;
     std::int32_t m_address = 0;

@@ -1,5 +1,7 @@
 #include "ui/MainMenus.h"
 
+#include "base/AppState.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -39,7 +41,7 @@ void MainMenus::build(QMenuBar *bar)
     M1 = separator(mnuFile, QStringLiteral("M1"));
     // Qt would hide M1 while it is the last visible item (an empty recent list); it stays.
     mnuFile->setSeparatorsCollapsible(false);
-    for (int k = 1; k <= 4; ++k)
+    for (int k = 1; k <= kComMenuItems; ++k)
         fileM[static_cast<size_t>(k - 1)] =
             namedAction(mnuFile, QStringLiteral("fileM%1").arg(k), QString());
 
@@ -52,7 +54,7 @@ void MainMenus::build(QMenuBar *bar)
     }
 
     mnuCom = namedMenu(bar, QStringLiteral("mnuCom"), QStringLiteral("&Com"));
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= kComMenuItems; ++k) {
         QAction *item =
             namedAction(mnuCom, QStringLiteral("mnuCox%1").arg(k), QStringLiteral("COM&%1").arg(k));
         item->setCheckable(true);

@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
 #include "base/Prompter.h"
+#include "commands/SettingsCommands.h"
+#include "commands/StartCommand.h"
 #include "settings/RecentFiles.h"
 #include "lang/LangTable.h"
 #include "ui/StatusLamps.h"
@@ -56,7 +58,7 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
                        ShutdownActions outside, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_prompter(prompter), m_programFolder(programFolder),
       m_shutdown(std::move(outside)), m_settings(programFolder),
-      m_port(m_line, prompter, programFolder), m_run(state, m_port, *this, prompter),
+      m_port(m_line, programFolder), m_run(state, m_port, *this),
       m_load(state, prompter, m_settings, *this),
       m_languages(state, prompter, m_settings, *this, programFolder),
       m_portMenu(state, *this, m_port, m_settings, prompter)
@@ -68,6 +70,7 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
     m_menus.build(menuBar());
     buildControls();
     connectCommands();
+    ShowOutcomeBoxes(m_run, m_state, m_port, m_prompter);
     m_shutdown.closePort = [this] {
         // Closing a port that never opened is no failure: the host is still started.
         m_port.CloseCom();
@@ -148,7 +151,7 @@ void MainWindow::buildControls()
 
 void MainWindow::connectCommands()
 {
-    connect(m_start, &QPushButton::clicked, this, [this] { m_run.Command1_Click(); });
+    connect(m_start, &QPushButton::clicked, this, [this] { m_run.start(); });
     connect(m_menus.mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
     connect(&m_frameWatch, &QTimer::timeout, this, &MainWindow::watchForFrame);
     connect(m_menus.smnuFile0, &QAction::triggered, this, [this] { m_load.smnuFile_Click(0); });
@@ -160,7 +163,7 @@ void MainWindow::connectCommands()
         connect(m_menus.smnuLingue[static_cast<size_t>(i)], &QAction::triggered, this,
                 [this, i] { m_languages.smnuLingue_Click(i); });
     }
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= kComMenuItems; ++k) {
         connect(m_menus.mnuCox[static_cast<size_t>(k - 1)], &QAction::triggered, this,
                 [this, k] { m_portMenu.mnuCox_Click(k); });
     }
@@ -217,7 +220,7 @@ void MainWindow::SetLamp(LampState state)
 
 void MainWindow::setComChecked(int index, bool checked)
 {
-    if (index >= 1 && index <= 4)
+    if (index >= 1 && index <= kComMenuItems)
         m_menus.mnuCox[static_cast<size_t>(index - 1)]->setChecked(checked);
 }
 
@@ -307,7 +310,7 @@ bool MainWindow::FillLangMenu()
 
 void MainWindow::LoadFileINI()
 {
-    m_settings.LoadFileINI(m_state, *this, m_prompter);
+    nuvora::LoadFileINI(m_settings, m_state, *this, m_prompter);
 }
 
 void MainWindow::SelectStartLanguage()
@@ -322,7 +325,7 @@ void MainWindow::LoadLanguage()
 
 void MainWindow::SetCom()
 {
-    m_port.SetCom(m_state.ComPort);
+    nuvora::SetCom(m_port, m_state.ComPort, m_prompter);
 }
 
 void MainWindow::Form_Unload()

@@ -1,4 +1,4 @@
-#include "image/SRecordReader.h"
+#include "commands/LoadCommands.h"
 
 #include "Fixtures.h"
 #include "Programs.h"
@@ -61,7 +61,7 @@ private:
         m_prompter.boxes.clear();
         m_state->ImageBuffer.fill(0x5A); // a previous image must leave no trace
         m_state->ImageEnd = 12345;
-        return LoadFileMHX(*m_state, path, m_prompter);
+        return LoadImageFile(*m_state, path, m_prompter);
     }
     // The whole buffer equals prefix followed by erased bytes.
     void compareImage(const QByteArray &prefix)

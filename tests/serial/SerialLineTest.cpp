@@ -1,4 +1,5 @@
 #include "serial/SerialLine.h"
+#include "commands/PortMenu.h"
 #include "serial/PortControl.h"
 
 #include "Fixtures.h"
@@ -100,10 +101,10 @@ private slots:
         SerialLine other, line;
         QVERIFY(alias != "busy" || other.open(device));
         test::RecordingPrompter prompter;
-        PortControl port(line, prompter, folder.path());
+        PortControl port(line, folder.path());
         std::int16_t number = 7;
         if (setCom)
-            port.SetCom(number);
+            SetCom(port, number, prompter);
         else
             QCOMPARE(port.OpenCom(number), std::int16_t(0));
         if (line.isOpen()) {
@@ -112,7 +113,7 @@ private slots:
         }
         number = std::int16_t(then);
         if (then == 0)
-            port.SetCom(7);
+            SetCom(port, 7, prompter);
         else
             QCOMPARE(int(port.OpenCom(number)), result);
         QCOMPARE(line.isOpen(), result == 0);

@@ -1,5 +1,6 @@
 #include "settings/RecentFiles.h"
-#include "settings/SettingsFile.h"
+#include "commands/ComMenuMarks.h"
+#include "commands/SettingsCommands.h"
 #include "base/TextFile.h"
 
 #include "Programs.h"
@@ -43,7 +44,7 @@ int probe(const QString &mode, const QString &folder)
     RecordingMarks marks;
     std::printf("path=%s\n", qPrintable(settings.path()));
     if (mode == QLatin1String("load")) {
-        settings.LoadFileINI(*state, marks, prompter);
+        LoadFileINI(settings, *state, marks, prompter);
         std::printf("com=%d\n", state->ComPort);
     } else {
         state->ComPort = 3;
@@ -182,7 +183,7 @@ private slots:
         m_state->LanguageName = QStringLiteral("Before");
         const SettingsFile settings(m_dir->path());
         QCOMPARE(settings.path(), iniPath());
-        settings.LoadFileINI(with({"/old1", "/old2", "/old3", "/old4"}), m_marks, m_prompter);
+        LoadFileINI(settings, with({"/old1", "/old2", "/old3", "/old4"}), m_marks, m_prompter);
         QCOMPARE(int(m_state->ComPort), comPort);
         QCOMPARE(m_state->LanguageName, language);
         QCOMPARE(list(), (QStringList{file1, "", "", ""}));
@@ -213,7 +214,7 @@ private slots:
         QVERIFY(QDir().mkpath(iniPath()));
         m_state->LanguageName = QStringLiteral("English");
         const SettingsFile settings(m_dir->path());
-        settings.LoadFileINI(*m_state, m_marks, m_prompter);
+        LoadFileINI(settings, *m_state, m_marks, m_prompter);
         QCOMPARE(int(m_state->ComPort), 1);
         QCOMPARE(m_prompter.boxes.size(), 1);
         QCOMPARE(m_prompter.boxes.first().style, int(kStyleExclamation));

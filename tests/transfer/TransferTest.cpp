@@ -2,7 +2,7 @@
 #include "serial/SerialLine.h"
 #include "base/AppState.h"
 #include "transfer/FrameExchange.h"
-#include "transfer/ProgrammingRun.h"
+#include "commands/StartCommand.h"
 
 #include "Fixtures.h"
 #include "RecordingPrompter.h"
@@ -29,9 +29,10 @@ constexpr std::chrono::milliseconds kShortDeadline{150};
 struct Station {
     explicit Station(const SimOptions &options = {}, bool linkPort = true)
         : sim(test::startDevice(options)), state(std::make_unique<AppState>()),
-          port(line, prompter, folder.path()),
-          run(std::make_unique<ProgrammingRun>(*state, port, view, prompter))
+          port(line, folder.path()),
+          run(std::make_unique<ProgrammingRun>(*state, port, view))
     {
+        ShowOutcomeBoxes(*run, *state, port, prompter);
         test::linkPort(folder.path(), 7, linkPort ? test::devicePath(*sim) : folder.filePath("x"));
         if (linkPort)
             port.SetCom(7);
@@ -52,7 +53,7 @@ struct Station {
     int start(int timeoutMs = 60000)
     {
         QSignalSpy done(run.get(), &ProgrammingRun::finished);
-        run->Command1_Click();
+        run->start();
         if (done.isEmpty() && !done.wait(timeoutMs))
             return -1;
         return int(done.first().first().value<RunOutcome>());
@@ -301,7 +302,7 @@ private slots:
         SimOptions o;
         o.silent = true;
         Station s(o);
-        s.run->Command1_Click();
+        s.run->start();
         QVERIFY(s.sim->waitForRequests(1, std::chrono::seconds(5)));
         s.run.reset();      // the window closed while the probe waits
         QTest::qWait(1300); // past the attempt's deadline: nothing may fire into the dead run

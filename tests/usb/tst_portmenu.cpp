@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 
 #include "commands/PortMenu.h"
+#include "serial/GetUSBT.h"
 
 #include <QTest>
 
