@@ -4,11 +4,11 @@
 #include "TerminalPrompter.h"
 
 #include "base/AppState.h"
+#include "base/FileWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -35,22 +35,6 @@ const char kInfoHelp[] =
     "that is not a record), 4 error (file cannot be read, bad count field, byte outside the\n"
     "64 KiB image, dump file cannot be written).\n";
 
-bool writeDump(const AppState &state, const QString &path, QString &reason)
-{
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        reason = out.errorString();
-        return false;
-    }
-    const qint64 length = qint64(state.ImageEnd) + 1;
-    if (out.write(reinterpret_cast<const char *>(state.ImageBuffer.data()), length) != length ||
-        !out.commit()) {
-        reason = out.errorString();
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int runInfo(const QStringList &args)
@@ -73,22 +57,29 @@ int runInfo(const QStringList &args)
     if (const int status = loadImage("info", *state, image, prompter))
         return status;
 
+    // With the bytes going to standard output, the summary must not mix with them.
+    const bool dumpToStdout = dump == QLatin1String("-");
+    std::FILE *summary = dumpToStdout ? stderr : stdout;
     const qint64 length = qint64(state->ImageEnd) + 1;
     const qint64 frames = (length + kFrameBytes - 1) / kFrameBytes;
-    std::printf("image:  %s\n", qPrintable(QDir::toNativeSeparators(image)));
-    std::printf("first:  0\n");
-    std::printf("last:   %d (0x%04X)\n", state->ImageEnd, unsigned(state->ImageEnd));
-    std::printf("length: %lld bytes\n", static_cast<long long>(length));
-    std::printf("frames: %lld of %d bytes\n", static_cast<long long>(frames), kFrameBytes);
+    std::fprintf(summary, "image:  %s\n", qPrintable(QDir::toNativeSeparators(image)));
+    std::fprintf(summary, "first:  0\n");
+    std::fprintf(summary, "last:   %d (0x%04X)\n", state->ImageEnd, unsigned(state->ImageEnd));
+    std::fprintf(summary, "length: %lld bytes\n", static_cast<long long>(length));
+    std::fprintf(summary, "frames: %lld of %d bytes\n", static_cast<long long>(frames),
+                 kFrameBytes);
 
     if (!dump.isEmpty()) {
-        QString reason;
-        if (!writeDump(*state, dump, reason)) {
+        std::fflush(stdout);
+        const QByteArray bytes(reinterpret_cast<const char *>(state->ImageBuffer.data()),
+                               qsizetype(length));
+        const WriteResult written = WriteWholeFile(dump, bytes);
+        if (!written.ok) {
             std::fprintf(stderr, "nuvora-cli info: cannot write %s: %s\n",
-                         qPrintable(QDir::toNativeSeparators(dump)), qPrintable(reason));
+                         qPrintable(QDir::toNativeSeparators(dump)), qPrintable(written.reason));
             return kExitImageError;
         }
-        std::printf("dump:   %s\n", qPrintable(QDir::toNativeSeparators(dump)));
+        std::fprintf(summary, "dump:   %s\n", qPrintable(QDir::toNativeSeparators(dump)));
     }
     return 0;
 }

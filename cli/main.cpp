@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -39,6 +40,10 @@ int usage(std::FILE *to, int status)
 
 int main(int argc, char **argv)
 {
+#ifdef SIGXFSZ
+    // A file-size limit then fails the write, which is reported, instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())

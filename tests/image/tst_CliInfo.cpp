@@ -35,6 +35,28 @@ private slots:
             QCOMPARE(quint8(bytes[4096 + i]), quint8((i % 256 + i / 256) % 256));
     }
 
+    // The bytes alone on standard output, the summary on stderr: ready for a pipe.
+    void dumpToStandardOutput()
+    {
+        const ProgramRun r = runCli({"info", sourceDataDir() + "/sample.mhx", "--dump", "-"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.size(), 8192);
+        QVERIFY(r.out.startsWith("Nuvora message slot 0: "));
+        QVERIFY2(r.err.contains("length: 8192 bytes\n"), r.err.constData());
+    }
+
+    // A disk that takes no more than 8 bytes of a file: an error, and the old dump whole.
+    void dumpOnAFullDisk()
+    {
+        const QString dump = m_dir.filePath(QStringLiteral("old.bin"));
+        writeFile(dump, QByteArray(4096, 'o'));
+        const ProgramRun r = runCli({"info", sourceDataDir() + "/sample.mhx", "--dump", dump},
+                                    {"prlimit", "--fsize=8"});
+        QCOMPARE(r.status, 4);
+        QVERIFY2(r.err.contains("cannot write"), r.err.constData());
+        QCOMPARE(readFile(dump), QByteArray(4096, 'o'));
+    }
+
     // IMG in args stands for the file written from the first column (none when empty).
     void outcomes_data()
     {

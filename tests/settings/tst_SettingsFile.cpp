@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <cstdio>
+
+#include <sys/resource.h>
 #include <memory>
 
 using namespace nuvora;
@@ -46,6 +49,13 @@ int probe(const QString &mode, const QString &folder)
     if (mode == QLatin1String("load")) {
         LoadFileINI(settings, *state, marks, prompter);
         std::printf("com=%d\n", state->ComPort);
+    } else if (mode == QLatin1String("full")) {
+        // A disk that takes no more than 8 bytes of any file; the save must say so.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8, 8};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        state->ComPort = 9;
+        SaveSettings(settings, *state, prompter);
     } else {
         state->ComPort = 3;
         const SaveResult saved = settings.SaveFileINI(*state);
@@ -250,6 +260,42 @@ private slots:
         const QByteArray out = asUser("save", QFileInfo(path).path(), m_dir->path());
         QVERIFY2(field(out, "path") == path && out.contains("save=0|70|"), out);
         QCOMPARE(test::readFile(path), ini("4", "Old"));
+    }
+
+    // As an unprivileged user: a file it cannot read is left alone, and the box says so.
+    void unreadableFileIsNamed()
+    {
+        const QString path = sharedFolder("program", true) + "/nuvora.ini";
+        test::writeFile(path, ini("4", "Old"));
+        QFile::setPermissions(path, QFileDevice::Permissions{});
+        const QByteArray out = asUser("load", QFileInfo(path).path(), m_dir->path());
+        QVERIFY2(out.count("box=") == 1 && out.contains("cannot be read"), out);
+        QVERIFY2(field(out, "box").startsWith("48|Nuvora|") && field(out, "box").contains(path),
+                 out);
+        QCOMPARE(test::readFile(path), ini("4", "Old"));
+    }
+
+    // A full disk under a save: the old file stays whole, and the box names the file.
+    void fullDiskSaveKeepsTheOldFile()
+    {
+        test::writeFile(iniPath(), ini("4", "Old"));
+        const auto run = test::runProgram(
+            {QCoreApplication::applicationFilePath(), "--probe", "full", m_dir->path()});
+        const QString box = field(run.out, "box");
+        QVERIFY2(box.startsWith("48|Nuvora|") && box.contains(iniPath()), run.out);
+        QCOMPARE(test::readFile(iniPath()), ini("4", "Old"));
+    }
+
+    // An operator's link to a file kept elsewhere stays a link.
+    void linkedFileStaysALink()
+    {
+        const QString elsewhere = m_dir->filePath("kept/nuvora.ini");
+        test::writeFile(elsewhere, ini("4", "Old"));
+        QVERIFY(QFile::link(elsewhere, iniPath()));
+        m_state->ComPort = 2;
+        QVERIFY(SettingsFile(m_dir->path()).SaveFileINI(*m_state).ok);
+        QVERIFY(QFileInfo(iniPath()).isSymLink());
+        QVERIFY(test::readFile(elsewhere).startsWith("COM=2\r\n"));
     }
 
     // op is a path to add, or "-" and the number of the item to remove.
