@@ -1,22 +1,13 @@
 #include "commands/Startup.h"
 
 #include "base/Prompter.h"
+#include "commands/Operator.h"
 
 #include <QDir>
 
-#include <cmath>
-
 namespace nuvora {
 
-int centredOffset(double screenSize, double windowSize)
-{
-    // nearbyint rounds in the default mode, to nearest with halves to even; the integer
-    // division then drops the remainder towards zero (-3 / 2 is -1).
-    const long difference = std::lrint(screenSize - windowSize);
-    return static_cast<int>(difference / 2);
-}
-
-bool Form_Load(StartupWindow &window, const QString &programFolder)
+bool Form_Load(StartupWindow &window, Operator &commands, const QString &programFolder)
 {
     window.loadIcon(programFolder + QStringLiteral("/VURUVEVI.ROD"));
     window.setCaption(kAppTitle);
@@ -25,16 +16,16 @@ bool Form_Load(StartupWindow &window, const QString &programFolder)
     window.centreOnScreen();
     window.ShowFileName(QString());
     window.InitStatusBar();
-    if (!window.FillLangMenu()) {
+    if (!commands.FillLangMenu()) {
         window.Form_Unload();
         return false;
     }
-    window.LoadFileINI();
+    commands.LoadFileINI();
     window.ShowRecentFiles();
-    window.SelectStartLanguage();
-    window.LoadLanguage();
+    commands.SelectStartLanguage();
+    commands.LoadLanguage();
     window.SetCaptions();
-    window.SetCom();
+    commands.SetCom();
     return true;
 }
 

@@ -1,11 +1,10 @@
 #include "ui/MainWindow.h"
 
-#include "base/Prompter.h"
-#include "commands/SettingsCommands.h"
-#include "commands/StartCommand.h"
+#include "base/LangTexts.h"
 #include "settings/RecentFiles.h"
-#include "lang/LangTable.h"
+#include "ui/FormControls.h"
 #include "ui/StatusLamps.h"
+#include "ui/WindowCentring.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -18,33 +17,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
-#include <QWindow>
-
-#include <chrono>
-#include <cmath>
 
 namespace nuvora {
 
 namespace {
 
-// The designed client area and controls, in twips (Left, Top, Width, Height).
-constexpr double kClientWidth = 4935;
-constexpr double kClientHeight = 1860;
-constexpr double kStatusHeight = 255;
-struct TwipRect {
-    double left, top, width, height;
-};
-constexpr TwipRect kBanner{105, 120, 4665, 465};
-constexpr TwipRect kStart{1680, 720, 1515, 435};
-
 const QString kBannerPrefix = QStringLiteral("File:  ");
-
-// A desktop that frames its windows does so soon after the first show (later on a machine
-// under load), or never.
-constexpr std::chrono::milliseconds kFrameWatchInterval{20};
-constexpr std::chrono::seconds kFrameWait{20};
-constexpr std::chrono::milliseconds kFrameSettle{500};
 
 // Menu captions taken from data must not turn an "&" into an access key.
 QString literalCaption(QString text)
@@ -56,12 +34,9 @@ QString literalCaption(QString text)
 
 MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &programFolder,
                        ShutdownActions outside, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_programFolder(programFolder),
-      m_shutdown(std::move(outside)), m_settings(programFolder),
-      m_port(m_line, programFolder), m_run(state, m_port, *this),
-      m_load(state, prompter, m_settings, *this),
-      m_languages(state, prompter, m_settings, *this, programFolder),
-      m_portMenu(state, *this, m_port, m_settings, prompter)
+    : QMainWindow(parent), m_state(state), m_programFolder(programFolder),
+      m_shutdown(std::move(outside)), m_commands(state, prompter, *this, programFolder),
+      m_centring(new WindowCentring(*this))
 {
     setObjectName(QStringLiteral("Form1"));
     QFont base(QStringLiteral("Verdana"));
@@ -70,10 +45,9 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
     m_menus.build(menuBar());
     buildControls();
     connectCommands();
-    ShowOutcomeBoxes(m_run, m_state, m_port, m_prompter);
     m_shutdown.closePort = [this] {
         // Closing a port that never opened is no failure: the host is still started.
-        m_port.CloseCom();
+        m_commands.port().CloseCom();
         return true;
     };
 }
@@ -85,103 +59,67 @@ MainWindow::~MainWindow()
 
 bool MainWindow::Form_Load()
 {
-    return nuvora::Form_Load(*this, m_programFolder);
+    return nuvora::Form_Load(*this, m_commands, m_programFolder);
 }
 
-int twipsToPixels(double twips, double logicalDpi)
+double MainWindow::logicalDpi() const
 {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel * logicalDpi / 96.0));
-}
-
-double MainWindow::pixelsPerTwip() const
-{
-    const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    return dpi / 96.0 / kTwipsPerPixel;
+    return screen() ? screen()->logicalDotsPerInch() : 96.0;
 }
 
 int MainWindow::px(double twips) const
 {
-    return twipsToPixels(twips, screen() ? screen()->logicalDotsPerInch() : 96.0);
+    return twipsToPixels(twips, logicalDpi());
 }
 
 void MainWindow::buildControls()
 {
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    // The status bar takes the bottom band of the designed client area.
-    client->setFixedSize(px(kClientWidth), px(kClientHeight - kStatusHeight));
-    setCentralWidget(client);
-
-    m_banner = new QLabel(client);
-    m_banner->setObjectName(QStringLiteral("Label1"));
-    m_banner->setGeometry(px(kBanner.left), px(kBanner.top), px(kBanner.width),
-                          px(kBanner.height));
-    QFont bannerFont(QStringLiteral("Arial"));
-    bannerFont.setPointSizeF(14.25);
-    m_banner->setFont(bannerFont);
-    m_banner->setAlignment(Qt::AlignCenter);
-    // File names are shown as they are, never read as markup ("<b>.mhx" is a legal name).
-    m_banner->setTextFormat(Qt::PlainText);
-    m_banner->setFrameShape(QFrame::Box);
-    m_banner->setLineWidth(1);
-    m_banner->setAutoFillBackground(true);
-    QPalette bannerPalette = m_banner->palette();
-    bannerPalette.setColor(QPalette::Window, QColor(192, 255, 255));
-    m_banner->setPalette(bannerPalette);
-    m_banner->hide();
-
-    m_start = new QPushButton(QStringLiteral("Start "), client);
-    m_start->setObjectName(QStringLiteral("Command1"));
-    m_start->setGeometry(px(kStart.left), px(kStart.top), px(kStart.width), px(kStart.height));
-    QFont startFont = font();
-    startFont.setBold(true);
-    m_start->setFont(startFont);
-    m_start->setEnabled(false);
-
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setTextVisible(false);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-
+    const FormControls controls =
+        buildFormControls(*this, [this](double twips) { return px(twips); }, kLampPanelTwips);
+    setCentralWidget(controls.client);
+    m_banner = controls.banner;
+    m_start = controls.start;
+    m_progress = controls.progress;
     m_lamps = new StatusLamps(this);
+    // Its final height now, so that the window is centred with the size it keeps.
+    m_lamps->setFixedHeight(px(kLampPanelTwips));
     setStatusBar(m_lamps);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void MainWindow::connectCommands()
 {
-    connect(m_start, &QPushButton::clicked, this, [this] { m_run.start(); });
+    Operator &c = m_commands;
+    connect(m_start, &QPushButton::clicked, this, [&c] { c.run().start(); });
     connect(m_menus.mnuAbo, &QAction::triggered, this, &MainWindow::mnuAbo_Click);
-    connect(&m_frameWatch, &QTimer::timeout, this, &MainWindow::watchForFrame);
-    connect(m_menus.smnuFile0, &QAction::triggered, this, [this] { m_load.smnuFile_Click(0); });
+    connect(m_menus.smnuFile0, &QAction::triggered, this, [&c] { c.load().smnuFile_Click(0); });
     for (int k = 1; k <= kRecentFileCount; ++k) {
-        connect(m_menus.fileM[static_cast<size_t>(k - 1)], &QAction::triggered, this,
-                [this, k] { m_load.fileM_Click(k); });
+        connect(m_menus.fileM[size_t(k - 1)], &QAction::triggered, this,
+                [&c, k] { c.load().fileM_Click(k); });
     }
     for (int i = 0; i < kLanguageItems; ++i) {
-        connect(m_menus.smnuLingue[static_cast<size_t>(i)], &QAction::triggered, this,
-                [this, i] { m_languages.smnuLingue_Click(i); });
+        connect(m_menus.smnuLingue[size_t(i)], &QAction::triggered, this,
+                [&c, i] { c.languages().smnuLingue_Click(i); });
     }
     for (int k = 1; k <= kComMenuItems; ++k) {
-        connect(m_menus.mnuCox[static_cast<size_t>(k - 1)], &QAction::triggered, this,
-                [this, k] { m_portMenu.mnuCox_Click(k); });
+        connect(m_menus.mnuCox[size_t(k - 1)], &QAction::triggered, this,
+                [&c, k] { c.portMenu().mnuCox_Click(k); });
     }
-    connect(m_menus.mnuUSB, &QAction::triggered, this, [this] { m_portMenu.mnuUSB_Click(); });
+    connect(m_menus.mnuUSB, &QAction::triggered, this, [&c] { c.portMenu().mnuUSB_Click(); });
 }
 
 void MainWindow::InitStatusBar()
 {
-    m_lamps->InitStatusBar(m_progress, pixelsPerTwip());
+    m_lamps->InitStatusBar(m_progress, logicalDpi() / 96.0 / kTwipsPerPixel);
 }
 
 void MainWindow::SetCaptions()
 {
-    m_menus.mnuFile->setTitle(m_state.LangText[1]);
-    m_menus.smnuFile0->setText(m_state.LangText[2]);
-    m_menus.mnuLingue->setTitle(m_state.LangText[4]);
+    m_menus.mnuFile->setTitle(m_state.LangText[kTextFileMenu]);
+    m_menus.smnuFile0->setText(m_state.LangText[kTextLoadItem]);
+    m_menus.mnuLingue->setTitle(m_state.LangText[kTextLanguageMenu]);
     ShowFileName(m_state.ShownFileName);
-    m_start->setText(m_state.LangText[6]);
+    m_start->setText(m_state.LangText[kTextStart]);
 }
 
 void MainWindow::ShowFileName(const QString &name)
@@ -194,7 +132,7 @@ void MainWindow::DisableCommands()
 {
     m_menus.setTopLevelEnabled(false);
     m_start->setEnabled(false);
-    m_lamps->SetLamp(static_cast<int>(LampState::ErrOff));
+    m_lamps->SetLamp(LampState::ErrOff);
 }
 
 void MainWindow::EnableCommands()
@@ -215,7 +153,7 @@ void MainWindow::setProgressValue(double value)
 
 void MainWindow::SetLamp(LampState state)
 {
-    m_lamps->SetLamp(static_cast<int>(state));
+    m_lamps->SetLamp(state);
 }
 
 void MainWindow::setComChecked(int index, bool checked)
@@ -276,56 +214,7 @@ void MainWindow::setCaption(const QString &caption)
 
 void MainWindow::centreOnScreen()
 {
-    adjustSize();
-    // A native window knows its frame where the platform draws it (Windows); under X11 the
-    // window manager adds it only once the window is shown, see watchForFrame().
-    (void)winId();
-    const QScreen *where = screen();
-    if (!where)
-        return;
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    m_centredMargins = margins;
-    if (!isVisible() && margins.isNull()) {
-        // The window manager frames the window when it gets round to it, and Qt does not
-        // always say so by an event: look for the frame a while after the window is shown.
-        m_frameWaited.start();
-        m_frameSettled.invalidate();
-        m_frameWatch.start(kFrameWatchInterval);
-    }
-    // The rule works in twips on the whole screen and the window's outer frame.
-    const double twipsPerPx = kTwipsPerPixel * 96.0 / where->logicalDotsPerInch();
-    const QRect area = where->geometry();
-    const QSize frame = size().grownBy(margins);
-    const int top = centredOffset(area.height() * twipsPerPx, frame.height() * twipsPerPx);
-    const int left = centredOffset(area.width() * twipsPerPx, frame.width() * twipsPerPx);
-    // Placed by its client area: what move() adds for a frame is not always up to date yet.
-    const QPoint framePos(area.left() + px(left), area.top() + px(top));
-    setGeometry(QRect(framePos + QPoint(margins.left(), margins.top()), size()));
-}
-
-bool MainWindow::FillLangMenu()
-{
-    return m_languages.FillLangMenu();
-}
-
-void MainWindow::LoadFileINI()
-{
-    nuvora::LoadFileINI(m_settings, m_state, *this, m_prompter);
-}
-
-void MainWindow::SelectStartLanguage()
-{
-    m_languages.SelectStartLanguage();
-}
-
-void MainWindow::LoadLanguage()
-{
-    nuvora::LoadLanguage(m_state, m_programFolder);
-}
-
-void MainWindow::SetCom()
-{
-    nuvora::SetCom(m_port, m_state.ComPort, m_prompter);
+    m_centring->centre();
 }
 
 void MainWindow::Form_Unload()
@@ -334,21 +223,6 @@ void MainWindow::Form_Unload()
         return;
     m_shutdownDone = true;
     nuvora::Form_Unload(m_programFolder, m_shutdown);
-}
-
-void MainWindow::watchForFrame()
-{
-    // The margins Qt reports can be wrong for a moment while the window manager reparents the
-    // window: centre again whenever they change, until they have held still a while.
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (margins != m_centredMargins) {
-        centreOnScreen();
-        m_frameSettled.start();
-    }
-    const bool settled = !margins.isNull() && m_frameSettled.isValid() &&
-                         std::chrono::milliseconds(m_frameSettled.elapsed()) > kFrameSettle;
-    if (settled || std::chrono::milliseconds(m_frameWaited.elapsed()) > kFrameWait)
-        m_frameWatch.stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,24 +1,13 @@
 #pragma once
 
-#include "ui/AboutBox.h"
-#include "settings/SettingsFile.h"
+#include "commands/Operator.h"
 #include "commands/Shutdown.h"
 #include "commands/Startup.h"
-#include "commands/LoadCommands.h"
-#include "commands/LanguageMenu.h"
-#include "commands/ComMenuMarks.h"
-#include "serial/PortControl.h"
-#include "commands/PortMenu.h"
-#include "serial/SerialLine.h"
-#include "base/AppState.h"
-#include "transfer/ProgrammingRun.h"
-#include "base/RunView.h"
+#include "ui/AboutBox.h"
 #include "ui/MainMenus.h"
 
 #include <QMainWindow>
-#include <QElapsedTimer>
 #include <QPointer>
-#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -29,21 +18,11 @@ namespace nuvora {
 
 class Prompter;
 class StatusLamps;
+class WindowCentring;
 
-// Twips of the designed layout become pixels at 15 twips per pixel on a 96 dpi screen.
-constexpr double kTwipsPerPixel = 15.0;
-
-// A length of the designed layout on a screen of the given logical dots per inch.
-int twipsToPixels(double twips, double logicalDpi);
-
-// Form1, the working window: builds the controls and menus and forwards their events to the
-// subsystems, which reach it back through the small view interfaces it implements.
-class MainWindow : public QMainWindow,
-                   public RunView,
-                   public ComMenuMarks,
-                   public LoadView,
-                   public LanguageMenuView,
-                   public StartupWindow {
+// Form1, the working window: builds the controls and menus, forwards their events to the
+// operator's commands and shows what those ask for through the view calls it implements.
+class MainWindow : public QMainWindow, public OperatorView, public StartupWindow {
     Q_OBJECT
 public:
     // `outside` holds the host start and the end of the process; the window closes the port.
@@ -54,22 +33,16 @@ public:
     // The start-up, run once before the window is shown; false when it ended in the shutdown.
     bool Form_Load();
 
-    // Captions and the busy state.
+    // OperatorView: captions, the busy state, the progress bar, the lamps and the menus.
     void SetCaptions() override;
     void ShowFileName(const QString &name) override;
     void DisableCommands() override;
     void EnableCommands() override;
-
-    // RunView: the progress bar and the lamps.
     void setProgressMax(double max) override;
     void setProgressValue(double value) override;
     void SetLamp(LampState state) override;
-
-    // ComMenuMarks: the Com menu's check marks.
     void setComChecked(int index, bool checked) override;
     void setUsbChecked(bool checked) override;
-
-    // LoadView and LanguageMenuView.
     void setBannerVisible(bool visible) override;
     void setStartEnabled(bool enabled) override;
     void ShowRecentFiles() override;
@@ -81,27 +54,17 @@ public:
     void setCaption(const QString &caption) override;
     void centreOnScreen() override;
     void InitStatusBar() override;
-    bool FillLangMenu() override;
-    void LoadFileINI() override;
-    void SelectStartLanguage() override;
-    void LoadLanguage() override;
-    void SetCom() override;
     void Form_Unload() override;
 
     // Pixels for a length in twips on this window's screen.
-    double pixelsPerTwip() const;
     int px(double twips) const;
 
+    Operator &commands() { return m_commands; }
     const MainMenus &menus() const { return m_menus; }
     QAction *comAction(int index) const { return m_menus.mnuCox[static_cast<size_t>(index - 1)]; }
     QAction *usbAction() const { return m_menus.mnuUSB; }
     StatusLamps *lamps() const { return m_lamps; }
     AboutBox *aboutBox() const { return m_about; }
-    PortControl &port() { return m_port; }
-    PortMenu &portMenu() { return m_portMenu; }
-    ProgrammingRun &run() { return m_run; }
-    const SettingsFile &settings() const { return m_settings; }
-    const QString &programFolder() const { return m_programFolder; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -110,26 +73,14 @@ private:
     void buildControls();
     void connectCommands();
     void mnuAbo_Click();
-    void watchForFrame();
+    double logicalDpi() const;
 
     AppState &m_state;
-    Prompter &m_prompter;
     QString m_programFolder;
     ShutdownActions m_shutdown;
     bool m_shutdownDone = false;
-    // Centred before the window manager had framed the window: centre again once it has.
-    QTimer m_frameWatch;
-    QElapsedTimer m_frameWaited;
-    QElapsedTimer m_frameSettled;
-    QMargins m_centredMargins;
-
-    SettingsFile m_settings;
-    SerialLine m_line; // Comm1
-    PortControl m_port;
-    ProgrammingRun m_run; // the Start button's programming run
-    LoadCommands m_load;
-    LanguageMenu m_languages;
-    PortMenu m_portMenu; // the Com menu's items
+    Operator m_commands;
+    WindowCentring *m_centring = nullptr;
 
     MainMenus m_menus;
     QLabel *m_banner = nullptr;         // Label1

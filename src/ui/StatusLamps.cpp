@@ -93,14 +93,15 @@ void StatusLamps::InitStatusBar(QProgressBar *progressBar, double pixelsPerTwip)
     }
 }
 
-void StatusLamps::SetLamp(int state)
+void StatusLamps::SetLamp(LampState lamp)
 {
-    if (state < 1 || state > 6)
+    const int state = int(lamp);
+    if (state < int(LampState::TxOff) || state > int(LampState::ErrOn))
         return;
     // Every TxOn and RxOn restarts its countdown, whether or not the picture changes.
-    if (state == 4)
+    if (lamp == LampState::TxOn)
         m_timer1.start();
-    else if (state == 5)
+    else if (lamp == LampState::RxOn)
         m_timer2.start();
     QLabel *panel = m_panels[static_cast<size_t>(panelOf(state))];
     if (!panel || panel->property(kTagProperty).value<qint16>() == state)
@@ -118,14 +119,14 @@ int StatusLamps::lampTag(int lamp) const
 
 void StatusLamps::Timer1_Timer()
 {
-    SetLamp(1);
+    SetLamp(LampState::TxOff);
     m_timer1.stop();
 }
 
 void StatusLamps::Timer2_Timer()
 {
-    SetLamp(2);
-    SetLamp(3);
+    SetLamp(LampState::RxOff);
+    SetLamp(LampState::ErrOff);
     m_timer2.stop();
 }
 

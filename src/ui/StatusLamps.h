@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/LampState.h"
+
 #include <QPixmap>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,8 +33,8 @@ public:
 
     // Builds the filler panel (holding the given progress bar) and the three lamp panels.
     void InitStatusBar(QProgressBar *progressBar, double pixelsPerTwip);
-    // Values outside 1..6 are ignored.
-    void SetLamp(int state);
+    // Values outside the six states are ignored.
+    void SetLamp(LampState state);
 
     // The state (1..6) that a lamp panel shows, read from its tag; 0 before InitStatusBar.
     int lampTag(int lamp) const; // lamp 0 = TX, 1 = RX, 2 = ER

@@ -16,15 +16,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number nobody uses.
-display=
-for n in $(seq 80 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-export DISPLAY=$display
-Xvfb "$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and says which: two test runs side by side never collide.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
+display=:$(head -n1 "$work/display")
+export DISPLAY=$display
 for _ in $(seq 200); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 xwininfo -root >/dev/null 2>&1 || { echo "Xvfb did not start on $display"; exit 1; }
 # The desktop must be up before the program starts, as on a real one: a window manager that

@@ -70,7 +70,7 @@ private slots:
         QFETCH(int, tags);
         QFETCH(int, changes);
         for (const QString &state : calls.split(' '))
-            m_bar->SetLamp(state.toInt());
+            m_bar->SetLamp(LampState(state.toInt()));
         QCOMPARE(this->tags(), tags);
         QCOMPARE(m_bar->timer1().isActive(), bool(timers & 1));
         QCOMPARE(m_bar->timer2().isActive(), bool(timers & 2));
@@ -81,9 +81,9 @@ private slots:
     }
     void relitLampStaysLit()
     {
-        m_bar->SetLamp(4);
+        m_bar->SetLamp(LampState::TxOn);
         QTest::qWait(300);
-        m_bar->SetLamp(4);
+        m_bar->SetLamp(LampState::TxOn);
         // The countdown starts again from the full hold; the picture is not set again.
         QVERIFY2(m_bar->timer1().remainingTime() > 400,
                  qPrintable(QString::number(m_bar->timer1().remainingTime())));
@@ -106,7 +106,7 @@ private slots:
         QFETCH(int, timer);
         QFETCH(int, after);
         for (const QString &state : calls.split(' '))
-            m_bar->SetLamp(state.toInt());
+            m_bar->SetLamp(LampState(state.toInt()));
         QSignalSpy fired(timer == 1 ? &m_bar->timer1() : &m_bar->timer2(), &QTimer::timeout);
         QVERIFY(fired.wait(2000));
         QCOMPARE(tags(), after);

@@ -80,13 +80,13 @@ private slots:
         QVERIFY(makeWindow().Form_Load());
         // Only the port of that number leads to the device; any other would have failed.
         QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
-        QVERIFY(m_window->port().line().isOpen());
+        QVERIFY(m_window->commands().port().line().isOpen());
         QCOMPARE(m_state->ComPort, port);
     }
     void wholeRun()
     {
         bringUp({});
-        QSignalSpy finished(&m_window->run(), &ProgrammingRun::finished);
+        QSignalSpy finished(&m_window->commands().run(), &ProgrammingRun::finished);
         start()->click();
         // Busy at once: the run waits for the device inside the event loop.
         QVERIFY(menusEnabled() == 0 && !start()->isEnabled());
@@ -116,7 +116,7 @@ private slots:
         options.hangUpAfter = 20; // the probe and 19 frames, then the line is dead
         bringUp(options);
         m_window->SetLamp(LampState::ErrOn); // a run starts with the error lamp out
-        QSignalSpy finished(&m_window->run(), &ProgrammingRun::finished);
+        QSignalSpy finished(&m_window->commands().run(), &ProgrammingRun::finished);
         start()->click();
         QCOMPARE(m_window->lamps()->lampTag(2), 3);
         QVERIFY(finished.wait(30000));
@@ -141,7 +141,7 @@ private slots:
         m_window->close();
         // Straight into the shutdown: the port is closed and the process would end here.
         QCOMPARE(m_events, QStringList{QStringLiteral("end")});
-        QVERIFY(!m_window->port().line().isOpen());
+        QVERIFY(!m_window->commands().port().line().isOpen());
     }
 };
 

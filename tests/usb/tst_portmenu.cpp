@@ -25,7 +25,7 @@ class TestPortMenu : public QObject, test::WindowFixture {
     std::unique_ptr<devsim::DeviceSimulator> m_com2, m_adapter;
 
     QString ini() const { return inFolder("nuvora.ini"); }
-    SerialLine &line() { return m_window->port().line(); }
+    SerialLine &line() { return m_window->commands().port().line(); }
 
     // "1".."4", "USB", "" for none, "several" when the one-mark rule is broken.
     QString checked() const
@@ -111,7 +111,7 @@ private slots:
         QVERIFY(QFile::remove(ini()));
         for (const QString &click : clicks.split(' ')) {
             const std::string usb = click.mid(4).toStdString();
-            m_window->portMenu().setUsbLookup([usb] { return usb; });
+            m_window->commands().portMenu().setUsbLookup([usb] { return usb; });
             if (click.startsWith("USB"))
                 m_window->usbAction()->trigger();
             else
