@@ -229,4 +229,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSRecordReader)
-#include "tst_SRecordReader.moc"
+#include "tst_srecordreader.moc"

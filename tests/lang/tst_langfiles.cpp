@@ -229,4 +229,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLangFiles)
-#include "tst_LangFiles.moc"
+#include "tst_langfiles.moc"

@@ -130,4 +130,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SerialLineTest)
-#include "SerialLineTest.moc"
+#include "tst_serialline.moc"

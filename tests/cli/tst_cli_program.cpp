@@ -149,4 +149,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(CliProgramTest)
-#include "CliProgramTest.moc"
+#include "tst_cli_program.moc"

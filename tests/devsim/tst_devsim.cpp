@@ -104,4 +104,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(DeviceSimulatorTest)
-#include "DeviceSimulatorTest.moc"
+#include "tst_devsim.moc"

@@ -313,4 +313,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TransferTest)
-#include "TransferTest.moc"
+#include "tst_transfer.moc"

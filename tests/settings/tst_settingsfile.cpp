@@ -346,4 +346,4 @@ int main(int argc, char **argv)
     TestSettingsFile tc;
     return QTest::qExec(&tc, argc, argv);
 }
-#include "tst_SettingsFile.moc"
+#include "tst_settingsfile.moc"

@@ -76,4 +76,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(PortNamesTest)
-#include "PortNamesTest.moc"
+#include "tst_portnames.moc"

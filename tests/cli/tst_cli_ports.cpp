@@ -94,4 +94,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestCliPorts)
-#include "tst_cliports.moc"
+#include "tst_cli_ports.moc"

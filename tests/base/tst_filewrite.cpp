@@ -148,4 +148,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestFileWrite)
-#include "tst_FileWrite.moc"
+#include "tst_filewrite.moc"

@@ -123,4 +123,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestCliInfo)
-#include "tst_CliInfo.moc"
+#include "tst_cli_info.moc"
