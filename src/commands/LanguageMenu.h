@@ -39,9 +39,6 @@ public:
     void SelectStartLanguage();
     void smnuLingue_Click(int index);
 
-    QString caption(int index) const { return m_captions[static_cast<size_t>(index)]; }
-    int checkedIndex() const { return m_checked; }
-
 private:
     void check(int index);
 

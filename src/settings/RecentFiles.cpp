@@ -34,7 +34,6 @@ RecentMenu ShowRecentFiles(const AppState &state)
         menu.items[size_t(i)].caption = state.RecentFiles[size_t(i)];
         menu.items[size_t(i)].visible = !state.RecentFiles[size_t(i)].isEmpty();
     }
-    menu.separatorVisible = true;
     return menu;
 }
 

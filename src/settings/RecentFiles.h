@@ -15,7 +15,6 @@ struct RecentMenuItem {
 };
 struct RecentMenu {
     std::array<RecentMenuItem, kRecentFileCount> items;
-    bool separatorVisible = true;
 };
 
 // Puts path at the top of RecentFiles: an equal entry (the last one, letter case counting)
@@ -26,8 +25,8 @@ void AddRecentFile(AppState &state, const QString &path);
 // Other item numbers change nothing.
 void RemoveRecentFile(AppState &state, int item);
 
-// The menu for the current list: one item per entry, shown while the entry is not empty, and
-// the separator below Load always shown.
+// The menu for the current list: one item per entry, shown while the entry is not empty (the
+// separator below Load stays whatever the list holds).
 RecentMenu ShowRecentFiles(const AppState &state);
 
 } // namespace nuvora

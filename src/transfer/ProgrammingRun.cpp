@@ -50,15 +50,15 @@ void ProgrammingRun::ProbeDevice()
 void ProgrammingRun::ProgramDevice()
 {
     ResetProgress();
-    WriteImage(0);
+    WriteImage();
 }
 
-void ProgrammingRun::WriteImage(std::int32_t first)
+void ProgrammingRun::WriteImage()
 {
-    const std::int32_t n = m_state.ImageEnd - first + 1;
+    const std::int32_t n = m_state.ImageEnd + 1;
     m_remainder = n % kPageBytes;
     m_lastFull = m_state.ImageEnd - m_remainder;
-    m_address = first;
+    m_address = 0;
     m_stage = Stage::FullFrames;
     sendNextFrame();
 }

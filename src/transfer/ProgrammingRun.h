@@ -30,7 +30,6 @@ public:
 
     // Starts a run; does nothing while one is under way.
     void start();
-    bool running() const { return m_stage != Stage::Idle; }
     FrameExchange &exchange() { return *m_exchange; }
 
 signals:
@@ -45,7 +44,7 @@ private:
 
     void ProbeDevice();
     void ProgramDevice();
-    void WriteImage(std::int32_t first);
+    void WriteImage();
     void ResetProgress();
     void StepProgress(std::int16_t bytes);
     void sendNextFrame();

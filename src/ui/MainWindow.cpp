@@ -184,7 +184,6 @@ void MainWindow::ShowRecentFiles()
         m_menus.fileM[i]->setText(literalCaption(menu.items[i].caption));
         m_menus.fileM[i]->setVisible(menu.items[i].visible);
     }
-    m_menus.M1->setVisible(menu.separatorVisible);
 }
 
 void MainWindow::setLanguageItem(int index, const QString &caption, bool visible)
