@@ -1,18 +1,17 @@
 #include "transfer/FrameExchange.h"
 
-#include "serial/SerialLine.h"
 #include "base/AppState.h"
 #include "base/RunView.h"
+#include "serial/SerialLine.h"
+#include "transfer/FrameProtocol.h"
 
 #include <QMetaObject>
+
+#include <cstring>
 
 namespace nuvora {
 
 namespace {
-constexpr std::uint8_t kWriteFlag = 0x80;
-constexpr std::uint8_t kPageWriteCommand = 4;
-constexpr std::uint8_t kFullPageLengthField = 15;
-constexpr int kPageBytes = 16;
 constexpr double kNsPerSecond = 1e9;
 } // namespace
 
@@ -41,39 +40,32 @@ bool FrameExchange::ExchangeFrame(bool write, std::uint8_t command, std::int32_t
         return true;
     }
     ComFrameRecord &f = m_state.ComFrame;
-    const int lastIndex = write ? address + kPageBytes - 1 : address;
-    if (address < 0 || lastIndex >= kImageSize || lengthField > kFullPageLengthField) {
+    const int lastIndex = write ? address + protocol::kPageBytes - 1 : address;
+    if (address < 0 || lastIndex >= kImageSize || lengthField > protocol::kFullPageLengthField) {
         finishLater(false);
         return true;
     }
-    f.Chk = 0;
-    f.DataText.clear();
-    f.AddrHi = static_cast<std::uint8_t>(address / 256);
-    f.AddrLo = static_cast<std::uint8_t>(address % 256);
-    if (command == kPageWriteCommand)
-        lengthField = kFullPageLengthField; // a page write always carries the whole page
-    f.Ctrl = static_cast<std::uint8_t>(command * 16 + lengthField);
-    f.TxText.clear();
-    if (!write) {
-        f.Chk = static_cast<std::int16_t>((f.AddrHi + f.AddrLo + f.Ctrl) % 256);
-        f.TxText.reserve(5);
-        f.TxText.append(char(f.Ctrl)).append('\0').append(char(f.AddrLo)).append(char(f.AddrHi));
-        f.TxText.append(char(f.Chk));
+    const auto at = static_cast<std::uint16_t>(address);
+    const protocol::Request r =
+        write ? protocol::writeRequest(command, at, lengthField, &m_state.ImageBuffer[at])
+              : protocol::readRequest(command, at, lengthField);
+    f.AddrHi = r.addrHi();
+    f.AddrLo = r.addrLo();
+    f.Ctrl = r.ctrl();
+    f.Chk = r.checksum();
+    // Resized in place: the buffers of the previous frame are reused, nothing is allocated.
+    const auto *tx = reinterpret_cast<const char *>(r.bytes.data());
+    f.TxText.resize(r.size);
+    std::memcpy(f.TxText.data(), tx, r.size);
+    if (write) {
+        f.DataText.resize(protocol::kPageBytes);
+        std::memcpy(f.DataText.data(), tx + protocol::kHeaderBytes, protocol::kPageBytes);
+        f.Index = address + protocol::kPageBytes; // where the loop over the page would end
     } else {
-        f.Ctrl = static_cast<std::uint8_t>(f.Ctrl + kWriteFlag);
-        f.DataText.reserve(kPageBytes);
-        for (f.Index = address; f.Index <= address + kPageBytes - 1; ++f.Index) {
-            const std::uint8_t b = m_state.ImageBuffer[static_cast<std::size_t>(f.Index)];
-            f.DataText.append(char(b));
-            f.Chk = static_cast<std::int16_t>((f.Chk + b) % 256);
-        }
-        f.Chk = static_cast<std::int16_t>((f.Chk + f.AddrHi + f.AddrLo + f.Ctrl) % 256);
-        f.TxText.reserve(4 + kPageBytes + 1);
-        f.TxText.append(char(f.Ctrl)).append('\0').append(char(f.AddrLo)).append(char(f.AddrHi));
-        f.TxText.append(f.DataText).append(char(f.Chk));
+        f.DataText.clear();
     }
     m_write = write;
-    m_lengthField = lengthField;
+    m_lengthField = r.lengthField;
     startAttemptSet();
     return true;
 }
@@ -98,7 +90,7 @@ void FrameExchange::sendAttempt()
     }
     ++m_attemptsMade;
     m_view.SetLamp(LampState::TxOn);
-    f.ReplyLen = static_cast<std::uint8_t>(m_write ? 1 : m_lengthField + 2);
+    f.ReplyLen = static_cast<std::uint8_t>(protocol::answerBytes(m_write, m_lengthField));
     m_deadlineAtNs = m_clock.nsecsElapsed() + deadlineNs();
     f.Deadline = static_cast<float>(m_deadlineAtNs / kNsPerSecond);
     m_stage = Stage::Waiting;
@@ -160,7 +152,7 @@ void FrameExchange::attemptEnded(bool answered)
     m_view.SetLamp(LampState::RxOn);
     if (m_write) {
         const auto ack = static_cast<std::uint8_t>(f.RxText.at(0));
-        if (ack == static_cast<std::uint8_t>((2 * f.Chk) % 256)) {
+        if (protocol::ackAccepted(ack, static_cast<std::uint8_t>(f.Chk))) {
             finish(true);
             return;
         }
@@ -172,12 +164,9 @@ void FrameExchange::attemptEnded(bool answered)
         finish(false);
         return;
     }
-    int sum = 0;
-    for (int i = 0; i <= m_lengthField; ++i)
-        sum += static_cast<std::uint8_t>(f.RxText.at(i));
-    f.Chk = static_cast<std::int16_t>(sum);
-    const auto got = static_cast<std::uint8_t>(f.RxText.at(m_lengthField + 1));
-    finish(got == static_cast<std::uint8_t>(f.Chk % 256));
+    const auto *rx = reinterpret_cast<const std::uint8_t *>(f.RxText.constData());
+    f.Chk = static_cast<std::int16_t>(protocol::byteSum(rx, m_lengthField + 1u));
+    finish(protocol::readAnswerAccepted(rx, m_lengthField));
 }
 
 void FrameExchange::finish(bool accepted)

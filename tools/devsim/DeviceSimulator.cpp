@@ -1,5 +1,7 @@
 #include "DeviceSimulator.h"
 
+#include "transfer/FrameProtocol.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +16,6 @@ namespace nuvora::devsim {
 
 namespace {
 
-constexpr int kReadFrameLength = 5;
 constexpr int kBitsPerByte = 10; // start + 8 data + stop
 constexpr std::chrono::nanoseconds kTimerSlack{1000};
 // A sleeping thread wakes up to a few hundred microseconds late here (idle states, virtual
@@ -36,26 +37,19 @@ void makeRaw(int fd)
     }
 }
 
-// Bytes a frame starting with `ctrl` occupies on the line.
-int frameLength(std::uint8_t ctrl)
+int pollUntil(pollfd *fds, nfds_t count, std::chrono::steady_clock::time_point until)
 {
-    if (ctrl & 0x80)
-        return 4 + (ctrl & 0x0F) + 1 + 1;
-    return kReadFrameLength;
-}
-
-bool frameValid(const std::vector<std::uint8_t> &rx, int length)
-{
-    if (rx[1] != 0)
-        return false;
-    unsigned sum = 0;
-    if (rx[0] & 0x80) {
-        for (int i = 0; i < length - 1; ++i)
-            sum += rx[i];
-    } else {
-        sum = rx[0] + rx[2] + rx[3];
+    timespec ts{};
+    timespec *timeout = nullptr;
+    if (until != std::chrono::steady_clock::time_point::max()) {
+        const auto left = std::max(std::chrono::steady_clock::duration::zero(),
+                                   until - std::chrono::steady_clock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        timeout = &ts;
     }
-    return (sum & 0xFF) == rx[length - 1];
+    return ::ppoll(fds, count, timeout, nullptr);
 }
 
 } // namespace
@@ -143,7 +137,7 @@ SimStats DeviceSimulator::stats() const
 std::vector<std::vector<std::uint8_t>> DeviceSimulator::requestLog() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_log;
+    return {m_log.begin(), m_log.end()};
 }
 
 void DeviceSimulator::inject(const std::vector<std::uint8_t> &bytes)
@@ -199,59 +193,13 @@ void DeviceSimulator::run()
     // Paced answers are due to the microsecond; the default 50 us slack would add up.
     ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(kTimerSlack.count()));
     for (;;) {
-        std::vector<std::uint8_t> inject;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_stopRequested)
-                return;
-            if (m_hangUpRequested && m_master >= 0) {
-                closeMaster();
-                m_stats.hungUp = true;
-                m_pending.clear();
-                m_changed.notify_all();
-            }
-            inject.swap(m_toInject);
-        }
-        if (!inject.empty())
-            sendAll(inject);
-
-        if (m_options.baud > 0 && !m_pending.empty()
-            && m_pending.front().due - Clock::now() <= kSpinMargin) {
-            while (Clock::now() < m_pending.front().due) {
-            }
-        }
-        const auto now = Clock::now();
-        while (!m_pending.empty() && m_pending.front().due <= now) {
-            PendingAnswer answer = std::move(m_pending.front());
-            m_pending.pop_front();
-            sendAll(answer.bytes);
-            if (answer.hangUpAfter) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                closeMaster();
-                m_stats.hungUp = true;
-                m_pending.clear();
-                m_changed.notify_all();
-            }
-        }
-
-        // Sleep until input, a wake-up, the next answer, or the end of a partial frame's grace.
+        if (!takeRequests())
+            return;
+        sendDueAnswers();
         pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_master, POLLIN, 0}};
         const nfds_t count = m_master >= 0 ? 2 : 1;
-        Clock::time_point until = Clock::time_point::max();
-        if (!m_pending.empty())
-            until = m_pending.front().due - (m_options.baud > 0 ? kSpinMargin : Clock::duration{});
-        if (!m_rx.empty())
-            until = std::min(until, Clock::now() + m_options.interByteGap);
-        timespec ts{};
-        timespec *timeout = nullptr;
-        if (until != Clock::time_point::max()) {
-            const auto left = std::max(Clock::duration::zero(), until - Clock::now());
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-            ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-            timeout = &ts;
-        }
-        const int ready = ::ppoll(fds, count, timeout, nullptr);
+        // Sleep until input, a wake-up, the next answer, or the end of a partial frame's grace.
+        const int ready = pollUntil(fds, count, wakeUpAt());
         if (ready < 0 && errno != EINTR)
             return;
         if (fds[0].revents & POLLIN) {
@@ -261,19 +209,76 @@ void DeviceSimulator::run()
         }
         if (count == 2 && (fds[1].revents & POLLIN))
             receive(Clock::now());
-        else if (ready == 0 && !m_rx.empty() && m_pending.empty()) {
-            // Nothing more came: the head cannot be finished into a frame. Drop it byte by byte
-            // so that a whole frame hiding behind a stray byte is still found.
-            while (!m_rx.empty()) {
-                m_rx.erase(m_rx.begin());
-                m_rxStamp.erase(m_rxStamp.begin());
-                {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    ++m_stats.discardedBytes;
-                }
-                parseFrames(Clock::now());
-            }
+        else if (ready == 0 && !m_rx.empty() && m_pending.empty())
+            dropUnfinishedHead();
+    }
+}
+
+bool DeviceSimulator::takeRequests()
+{
+    std::vector<std::uint8_t> inject;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopRequested)
+            return false;
+        if (m_hangUpRequested && m_master >= 0)
+            hangUpLocked();
+        inject.swap(m_toInject);
+    }
+    if (!inject.empty())
+        sendAll(inject);
+    return true;
+}
+
+void DeviceSimulator::hangUpLocked()
+{
+    closeMaster();
+    m_stats.hungUp = true;
+    m_pending.clear();
+    m_changed.notify_all();
+}
+
+void DeviceSimulator::sendDueAnswers()
+{
+    if (m_options.baud > 0 && !m_pending.empty() &&
+        m_pending.front().due - Clock::now() <= kSpinMargin) {
+        while (Clock::now() < m_pending.front().due) {
         }
+    }
+    const auto now = Clock::now();
+    while (!m_pending.empty() && m_pending.front().due <= now) {
+        PendingAnswer answer = std::move(m_pending.front());
+        m_pending.pop_front();
+        sendAll(answer.bytes);
+        if (answer.hangUpAfter) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            hangUpLocked();
+        }
+    }
+}
+
+DeviceSimulator::Clock::time_point DeviceSimulator::wakeUpAt() const
+{
+    Clock::time_point until = Clock::time_point::max();
+    if (!m_pending.empty())
+        until = m_pending.front().due - (m_options.baud > 0 ? kSpinMargin : Clock::duration{});
+    if (!m_rx.empty())
+        until = std::min(until, Clock::now() + m_options.interByteGap);
+    return until;
+}
+
+void DeviceSimulator::dropUnfinishedHead()
+{
+    // Nothing more came: the head cannot be finished into a frame. Drop it byte by byte so
+    // that a whole frame hiding behind a stray byte is still found.
+    while (!m_rx.empty()) {
+        m_rx.erase(m_rx.begin());
+        m_rxStamp.erase(m_rxStamp.begin());
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_stats.discardedBytes;
+        }
+        parseFrames();
     }
 }
 
@@ -294,28 +299,27 @@ void DeviceSimulator::receive(Clock::time_point now)
         if (static_cast<std::size_t>(n) < sizeof buffer)
             break; // drained: spare the read that would only say so
     }
-    parseFrames(now);
+    parseFrames();
 }
 
-void DeviceSimulator::parseFrames(Clock::time_point)
+void DeviceSimulator::parseFrames()
 {
     std::size_t start = 0;
     int dropped = 0;
-    while (m_rx.size() - start > 0) {
-        const int length = frameLength(m_rx[start]);
-        if (m_rx.size() - start < static_cast<std::size_t>(length))
+    while (start < m_rx.size()) {
+        const auto length = static_cast<std::size_t>(protocol::requestBytes(m_rx[start]));
+        if (m_rx.size() - start < length)
             break;
-        std::vector<std::uint8_t> frame(m_rx.begin() + static_cast<long>(start),
-                                        m_rx.begin() + static_cast<long>(start) + length);
-        if (!frameValid(frame, length)) {
+        const std::uint8_t *bytes = m_rx.data() + start;
+        const auto request = protocol::parseRequest(bytes, length);
+        if (!request) {
             // Not a frame: slide by one byte and look again.
             ++start;
             ++dropped;
             continue;
         }
-        const auto end = m_rxStamp[start + static_cast<std::size_t>(length) - 1];
-        start += static_cast<std::size_t>(length);
-        handleFrame(frame, end);
+        handleFrame(bytes, *request, m_rxStamp[start + length - 1]);
+        start += length;
     }
     m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<long>(start));
     m_rxStamp.erase(m_rxStamp.begin(), m_rxStamp.begin() + static_cast<long>(start));
@@ -325,43 +329,54 @@ void DeviceSimulator::parseFrames(Clock::time_point)
     }
 }
 
-void DeviceSimulator::handleFrame(const std::vector<std::uint8_t> &frame, Clock::time_point end)
+void DeviceSimulator::logRequest(const std::uint8_t *bytes, std::size_t size)
 {
-    const bool write = frame[0] & 0x80;
-    const int lengthField = frame[0] & 0x0F;
-    const int address = frame[2] | (frame[3] << 8);
+    if (m_options.logFrames == 0)
+        return;
+    if (m_log.size() == m_options.logFrames)
+        m_log.pop_front();
+    m_log.emplace_back(bytes, bytes + size);
+}
+
+std::vector<std::uint8_t> DeviceSimulator::storePage(const protocol::ParsedRequest &request)
+{
+    ++m_stats.writes;
+    for (int i = 0; i <= request.lengthField; ++i)
+        m_eeprom[static_cast<std::size_t>((request.address + i) % kEepromSize)] = request.page[i];
+    protocol::Answer answer = protocol::writeAnswer(request.checksum);
+    if (m_options.badAckAlways || m_stats.writes <= m_options.badAckFirst)
+        ++answer.bytes[0];
+    return {answer.bytes.begin(), answer.bytes.begin() + answer.size};
+}
+
+std::vector<std::uint8_t> DeviceSimulator::readPage(const protocol::ParsedRequest &request)
+{
+    ++m_stats.reads;
+    std::array<std::uint8_t, protocol::kPageBytes> data{};
+    for (int i = 0; i <= request.lengthField; ++i)
+        data[static_cast<std::size_t>(i)] =
+            m_eeprom[static_cast<std::size_t>((request.address + i) % kEepromSize)];
+    protocol::Answer answer = protocol::readAnswer(data.data(), request.lengthField);
+    if (m_options.badReadChecksum)
+        ++answer.bytes[answer.size - 1u];
+    return {answer.bytes.begin(), answer.bytes.begin() + answer.size};
+}
+
+void DeviceSimulator::handleFrame(const std::uint8_t *bytes, const protocol::ParsedRequest &request,
+                                  Clock::time_point end)
+{
     PendingAnswer answer;
     int requestNumber = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_stats.requests;
-        requestNumber = m_stats.requests;
-        m_log.push_back(frame);
-        if (write) {
-            ++m_stats.writes;
-            for (int i = 0; i <= lengthField; ++i)
-                m_eeprom[static_cast<std::size_t>((address + i) % kEepromSize)] = frame[4 + i];
-            std::uint8_t ack = static_cast<std::uint8_t>(2 * frame.back());
-            if (m_options.badAckAlways || m_stats.writes <= m_options.badAckFirst)
-                ack = static_cast<std::uint8_t>(ack + 1);
-            answer.bytes.push_back(ack);
-        } else {
-            ++m_stats.reads;
-            unsigned sum = 0;
-            for (int i = 0; i <= lengthField; ++i) {
-                const std::uint8_t b = m_eeprom[static_cast<std::size_t>((address + i) % kEepromSize)];
-                answer.bytes.push_back(b);
-                sum += b;
-            }
-            if (m_options.badReadChecksum)
-                ++sum;
-            answer.bytes.push_back(static_cast<std::uint8_t>(sum));
-        }
+        requestNumber = ++m_stats.requests;
+        logRequest(bytes, static_cast<std::size_t>(protocol::requestBytes(bytes[0])));
+        answer.bytes = request.write ? storePage(request) : readPage(request);
         m_changed.notify_all();
     }
     const bool hangUp = m_options.hangUpAfter >= 0 && requestNumber >= m_options.hangUpAfter;
-    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst
-                       || (m_options.silentAfter >= 0 && requestNumber > m_options.silentAfter);
+    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst ||
+                       (m_options.silentAfter >= 0 && requestNumber > m_options.silentAfter);
     if (quiet && !hangUp)
         return;
     if (quiet)
@@ -370,7 +385,7 @@ void DeviceSimulator::handleFrame(const std::vector<std::uint8_t> &frame, Clock:
         answer.bytes.insert(answer.bytes.end(), static_cast<std::size_t>(m_options.staleBytes),
                             std::uint8_t{0x5A});
     auto due = std::max(end, Clock::now()) + m_options.lateBy;
-    if (write)
+    if (request.write)
         due += m_options.pageWriteTime;
     // The answer is complete once its last byte has crossed the line.
     due += byteTime() * static_cast<long>(answer.bytes.size());

@@ -10,29 +10,34 @@
 #include <thread>
 #include <vector>
 
+namespace nuvora::protocol {
+struct ParsedRequest;
+}
+
 namespace nuvora::devsim {
 
 constexpr int kEepromSize = 65536;
 
 // How the simulated device behaves; the defaults make a perfect device on an unpaced line.
 struct SimOptions {
-    int baud = 0;                                  // 0: no pacing, answer at once
-    std::chrono::microseconds pageWriteTime{0};    // added before each write acknowledgement
-    bool silent = false;                           // never answer
-    int ignoreFirst = 0;                           // no answer to the first N requests
-    int silentAfter = -1;                          // no answer after the first N (-1: never)
-    std::chrono::milliseconds lateBy{0};           // every answer delayed by this much
-    int badAckFirst = 0;                           // wrong acknowledgement for the first N writes
-    bool badAckAlways = false;                     // wrong acknowledgement for every write
-    bool badReadChecksum = false;                  // read answers carry a wrong checksum
-    int staleBytes = 0;                            // junk bytes sent right after every answer
-    int hangUpAfter = -1;                          // close the line after N requests (-1: never)
-    std::chrono::milliseconds interByteGap{50};    // a partial frame older than this is dropped
+    int baud = 0;                               // 0: no pacing, answer at once
+    std::chrono::microseconds pageWriteTime{0}; // added before each write acknowledgement
+    bool silent = false;                        // never answer
+    int ignoreFirst = 0;                        // no answer to the first N requests
+    int silentAfter = -1;                       // no answer after the first N (-1: never)
+    std::chrono::milliseconds lateBy{0};        // every answer delayed by this much
+    int badAckFirst = 0;                        // wrong acknowledgement for the first N writes
+    bool badAckAlways = false;                  // wrong acknowledgement for every write
+    bool badReadChecksum = false;               // read answers carry a wrong checksum
+    int staleBytes = 0;                         // junk bytes sent right after every answer
+    int hangUpAfter = -1;                       // close the line after N requests (-1: never)
+    std::chrono::milliseconds interByteGap{50}; // a partial frame older than this is dropped
+    std::size_t logFrames = 0;                  // requests kept for requestLog() (0: none)
 };
 
-// Counters and the requests as they came over the line, for tests and the program's report.
+// Counters for tests and the program's report: they stay the same size however long it runs.
 struct SimStats {
-    int requests = 0;   // valid frames received
+    int requests = 0; // valid frames received
     int reads = 0;
     int writes = 0;
     int answered = 0;
@@ -59,6 +64,7 @@ public:
     std::vector<std::uint8_t> eeprom() const;
     void setEeprom(const std::vector<std::uint8_t> &bytes);
     SimStats stats() const;
+    // The latest requests as they came over the line, oldest first (SimOptions::logFrames).
     std::vector<std::vector<std::uint8_t>> requestLog() const;
     // Sends bytes now, unasked, as a device's stray output would arrive.
     void inject(const std::vector<std::uint8_t> &bytes);
@@ -76,9 +82,19 @@ private:
     };
 
     void run();
+    bool takeRequests();
+    void hangUpLocked();
+    void sendDueAnswers();
+    Clock::time_point wakeUpAt() const;
+    void dropUnfinishedHead();
     void receive(Clock::time_point now);
-    void parseFrames(Clock::time_point now);
-    void handleFrame(const std::vector<std::uint8_t> &frame, Clock::time_point end);
+    void parseFrames();
+    void handleFrame(const std::uint8_t *bytes, const protocol::ParsedRequest &request,
+                     Clock::time_point end);
+    // These three run with m_mutex held.
+    void logRequest(const std::uint8_t *bytes, std::size_t size);
+    std::vector<std::uint8_t> storePage(const protocol::ParsedRequest &request);
+    std::vector<std::uint8_t> readPage(const protocol::ParsedRequest &request);
     void sendAll(const std::vector<std::uint8_t> &bytes);
     void closeMaster();
     Clock::duration byteTime() const;
@@ -95,7 +111,7 @@ private:
     mutable std::condition_variable m_changed;
     std::array<std::uint8_t, kEepromSize> m_eeprom{};
     SimStats m_stats;
-    std::vector<std::vector<std::uint8_t>> m_log;
+    std::deque<std::vector<std::uint8_t>> m_log;
     std::vector<std::uint8_t> m_toInject;
     bool m_stopRequested = false;
     bool m_hangUpRequested = false;

@@ -1,6 +1,7 @@
 // nuvora-devsim: plays the device on a pseudo-terminal until SIGINT or SIGTERM.
 #include "DeviceSimulator.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,34 +16,89 @@ using nuvora::devsim::SimOptions;
 
 namespace {
 
-const char kHelp[] =
+struct Settings {
+    SimOptions sim;
+    std::string linkPath, dumpPath, loadPath;
+};
+
+enum class Takes { Nothing, Number, Text };
+
+// One command-line option: how it is spelled, what it takes, its help and what it sets.
+struct Option {
+    const char *heading; // starts a group in the help text
+    const char *name;
+    Takes takes;
+    const char *argument; // its name in the help text
+    long min;             // the least number it takes
+    const char *help;     // lines after the first are indented under it
+    void (*set)(Settings &, long number, const char *text);
+};
+
+const Option kOptions[] = {
+    {"line", "--baud", Takes::Number, "N", 1,
+     "pace the line like a UART at N baud (10 bits a byte each way);\ndefault: no pacing",
+     [](Settings &s, long v, const char *) { s.sim.baud = int(v); }},
+    {nullptr, "--page-write-us", Takes::Number, "N", 0,
+     "EEPROM write time added before each write acknowledgement",
+     [](Settings &s, long v, const char *) { s.sim.pageWriteTime = std::chrono::microseconds(v); }},
+    {nullptr, "--link", Takes::Text, "PATH", 0,
+     "create a symbolic link PATH to the terminal (e.g. bin/ports/COM7),\nand its folder if "
+     "needed; the link is removed at exit",
+     [](Settings &s, long, const char *t) { s.linkPath = t; }},
+    {nullptr, "--load", Takes::Text, "FILE", 0, "start with FILE's bytes in the EEPROM (rest 0xFF)",
+     [](Settings &s, long, const char *t) { s.loadPath = t; }},
+    {nullptr, "--dump", Takes::Text, "FILE", 0,
+     "write the 64 KiB EEPROM to FILE at exit (also on SIGINT/SIGTERM)",
+     [](Settings &s, long, const char *t) { s.dumpPath = t; }},
+    {"faults", "--silent", Takes::Nothing, "", 0, "never answer",
+     [](Settings &s, long, const char *) { s.sim.silent = true; }},
+    {nullptr, "--ignore-first", Takes::Number, "N", 0, "no answer to the first N requests",
+     [](Settings &s, long v, const char *) { s.sim.ignoreFirst = int(v); }},
+    {nullptr, "--silent-after", Takes::Number, "N", 0, "answer the first N requests, then no more",
+     [](Settings &s, long v, const char *) { s.sim.silentAfter = int(v); }},
+    {nullptr, "--late-ms", Takes::Number, "M", 0, "answer every request M ms late",
+     [](Settings &s, long v, const char *) { s.sim.lateBy = std::chrono::milliseconds(v); }},
+    {nullptr, "--bad-ack-first", Takes::Number, "N", 0,
+     "wrong acknowledgement for the first N write frames",
+     [](Settings &s, long v, const char *) { s.sim.badAckFirst = int(v); }},
+    {nullptr, "--bad-ack-always", Takes::Nothing, "", 0,
+     "wrong acknowledgement for every write frame",
+     [](Settings &s, long, const char *) { s.sim.badAckAlways = true; }},
+    {nullptr, "--bad-read-checksum", Takes::Nothing, "", 0, "read answers carry a wrong checksum",
+     [](Settings &s, long, const char *) { s.sim.badReadChecksum = true; }},
+    {nullptr, "--stale", Takes::Number, "K", 0,
+     "send K junk bytes after every answer (stale input for the next one)",
+     [](Settings &s, long v, const char *) { s.sim.staleBytes = int(v); }},
+    {nullptr, "--hang-up-after", Takes::Number, "N", 0,
+     "close the line (as an unplugged device) after N requests",
+     [](Settings &s, long v, const char *) { s.sim.hangUpAfter = int(v); }},
+};
+
+const char kAbout[] =
     "usage: nuvora-devsim [OPTIONS]\n"
     "\n"
     "Simulates the device on a pseudo-terminal: a 64 KiB EEPROM erased to 0xFF, read frames\n"
     "answered from it, write frames stored and acknowledged. Prints the path of the terminal\n"
-    "to open (one line on stdout) and runs until SIGINT or SIGTERM.\n"
-    "\n"
-    "line:\n"
-    "  --baud N              pace the line like a UART at N baud (10 bits a byte each way);\n"
-    "                        default: no pacing\n"
-    "  --page-write-us N     EEPROM write time added before each write acknowledgement\n"
-    "  --link PATH           create a symbolic link PATH to the terminal (e.g. bin/ports/COM7),\n"
-    "                        and its folder if needed; the link is removed at exit\n"
-    "  --load FILE           start with FILE's bytes in the EEPROM (rest 0xFF)\n"
-    "  --dump FILE           write the 64 KiB EEPROM to FILE at exit (also on SIGINT/SIGTERM)\n"
-    "\n"
-    "faults:\n"
-    "  --silent              never answer\n"
-    "  --ignore-first N      no answer to the first N requests\n"
-    "  --silent-after N      answer the first N requests, then no more\n"
-    "  --late-ms M           answer every request M ms late\n"
-    "  --bad-ack-first N     wrong acknowledgement for the first N write frames\n"
-    "  --bad-ack-always      wrong acknowledgement for every write frame\n"
-    "  --bad-read-checksum   read answers carry a wrong checksum\n"
-    "  --stale K             send K junk bytes after every answer (stale input for the next one)\n"
-    "  --hang-up-after N     close the line (as an unplugged device) after N requests\n"
-    "\n"
-    "  --help                this text\n";
+    "to open (one line on stdout) and runs until SIGINT or SIGTERM.\n";
+
+void printHelp()
+{
+    std::fputs(kAbout, stdout);
+    constexpr int kHelpColumn = 24;
+    for (const Option &o : kOptions) {
+        if (o.heading)
+            std::printf("\n%s:\n", o.heading);
+        const std::string spelled = std::string(o.name) + (*o.argument ? " " : "") + o.argument;
+        std::printf("  %-*s", kHelpColumn - 2, spelled.c_str());
+        for (const char *c = o.help; *c; ++c) {
+            std::putchar(*c);
+            if (*c == '\n')
+                std::printf("%*s", kHelpColumn, "");
+        }
+        std::putchar('\n');
+    }
+    std::printf("\n  %-*s%s\n", kHelpColumn - 2, "--help", "this text");
+}
 
 bool toInt(const char *text, long min, long *out)
 {
@@ -55,6 +111,20 @@ bool toInt(const char *text, long min, long *out)
     return true;
 }
 
+// The option's argument checked: a number in its range, a text not empty.
+bool acceptable(const Option &o, const char *value, long *number)
+{
+    switch (o.takes) {
+    case Takes::Nothing:
+        return true;
+    case Takes::Number:
+        return value && toInt(value, o.min, number);
+    case Takes::Text:
+        return value && *value;
+    }
+    return false;
+}
+
 int usageError(const std::string &message)
 {
     std::fprintf(stderr, "nuvora-devsim: %s\n(nuvora-devsim --help lists the options)\n",
@@ -62,80 +132,91 @@ int usageError(const std::string &message)
     return 2;
 }
 
+// Fills `settings` from the command line; -1 when the program goes on, else its exit status.
+int parseArguments(int argc, char **argv, Settings &settings)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return 0;
+        }
+        const Option *option = nullptr;
+        for (const Option &o : kOptions)
+            if (arg == o.name)
+                option = &o;
+        if (!option)
+            return usageError("unknown option '" + arg + "'");
+        const char *value = "";
+        if (option->takes != Takes::Nothing)
+            value = i + 1 < argc ? argv[++i] : nullptr;
+        long number = 0;
+        if (!acceptable(*option, value, &number))
+            return usageError(arg + " needs " + option->argument +
+                              (option->takes == Takes::Number
+                                   ? ", a whole number from " + std::to_string(option->min)
+                                   : std::string()));
+        option->set(settings, number, value);
+    }
+    return -1;
+}
+
+bool loadEeprom(DeviceSimulator &sim, const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "nuvora-devsim: cannot read %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    sim.setEeprom({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+    return true;
+}
+
+bool makeLink(const DeviceSimulator &sim, const std::string &path)
+{
+    ::unlink(path.c_str()); // a link left by an earlier run that was killed hard
+    // A fresh program folder has no ports/ folder yet.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    if (::symlink(sim.slavePath().c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "nuvora-devsim: cannot create link %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool dumpEeprom(const DeviceSimulator &sim, const std::string &path)
+{
+    const auto bytes = sim.eeprom();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        std::fprintf(stderr, "nuvora-devsim: cannot write %s\n", path.c_str());
+    return bool(out);
+}
+
+void report(const DeviceSimulator &sim)
+{
+    const auto stats = sim.stats();
+    std::fprintf(stderr,
+                 "nuvora-devsim: %d requests (%d reads, %d writes), %d answered, "
+                 "%d stray bytes dropped%s\n",
+                 stats.requests, stats.reads, stats.writes, stats.answered, stats.discardedBytes,
+                 stats.hungUp ? ", hung up" : "");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    SimOptions options;
-    std::string linkPath, dumpPath, loadPath;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto number = [&](long min, long *out) {
-            if (i + 1 >= argc)
-                return false;
-            return toInt(argv[++i], min, out);
-        };
-        auto text = [&](std::string *out) {
-            if (i + 1 >= argc)
-                return false;
-            *out = argv[++i];
-            return !out->empty();
-        };
-        long v = 0;
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        } else if (arg == "--baud") {
-            if (!number(1, &v))
-                return usageError("--baud needs a positive number");
-            options.baud = static_cast<int>(v);
-        } else if (arg == "--page-write-us") {
-            if (!number(0, &v))
-                return usageError("--page-write-us needs a number of microseconds");
-            options.pageWriteTime = std::chrono::microseconds(v);
-        } else if (arg == "--silent") {
-            options.silent = true;
-        } else if (arg == "--ignore-first") {
-            if (!number(0, &v))
-                return usageError("--ignore-first needs a count");
-            options.ignoreFirst = static_cast<int>(v);
-        } else if (arg == "--silent-after") {
-            if (!number(0, &v))
-                return usageError("--silent-after needs a count");
-            options.silentAfter = static_cast<int>(v);
-        } else if (arg == "--late-ms") {
-            if (!number(0, &v))
-                return usageError("--late-ms needs a number of milliseconds");
-            options.lateBy = std::chrono::milliseconds(v);
-        } else if (arg == "--bad-ack-first") {
-            if (!number(0, &v))
-                return usageError("--bad-ack-first needs a count");
-            options.badAckFirst = static_cast<int>(v);
-        } else if (arg == "--bad-ack-always") {
-            options.badAckAlways = true;
-        } else if (arg == "--bad-read-checksum") {
-            options.badReadChecksum = true;
-        } else if (arg == "--stale") {
-            if (!number(0, &v))
-                return usageError("--stale needs a count");
-            options.staleBytes = static_cast<int>(v);
-        } else if (arg == "--hang-up-after") {
-            if (!number(0, &v))
-                return usageError("--hang-up-after needs a count");
-            options.hangUpAfter = static_cast<int>(v);
-        } else if (arg == "--link") {
-            if (!text(&linkPath))
-                return usageError("--link needs a path");
-        } else if (arg == "--dump") {
-            if (!text(&dumpPath))
-                return usageError("--dump needs a file name");
-        } else if (arg == "--load") {
-            if (!text(&loadPath))
-                return usageError("--load needs a file name");
-        } else {
-            return usageError("unknown option '" + arg + "'");
-        }
-    }
+    Settings settings;
+    const int status = parseArguments(argc, argv, settings);
+    if (status >= 0)
+        return status;
 
     // The signals are taken by sigwait below; the simulator's thread inherits the mask.
     sigset_t signals;
@@ -145,33 +226,16 @@ int main(int argc, char **argv)
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    DeviceSimulator sim(options);
-    if (!loadPath.empty()) {
-        std::ifstream in(loadPath, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "nuvora-devsim: cannot read %s: %s\n", loadPath.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        sim.setEeprom({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
-    }
+    DeviceSimulator sim(settings.sim);
+    if (!settings.loadPath.empty() && !loadEeprom(sim, settings.loadPath))
+        return 1;
     std::string error;
     if (!sim.start(&error)) {
         std::fprintf(stderr, "nuvora-devsim: %s\n", error.c_str());
         return 1;
     }
-    if (!linkPath.empty()) {
-        ::unlink(linkPath.c_str()); // a link left by an earlier run that was killed hard
-        // A fresh program folder has no ports/ folder yet.
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(linkPath).parent_path(),
-                                            ignored);
-        if (::symlink(sim.slavePath().c_str(), linkPath.c_str()) != 0) {
-            std::fprintf(stderr, "nuvora-devsim: cannot create link %s: %s\n", linkPath.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-    }
+    if (!settings.linkPath.empty() && !makeLink(sim, settings.linkPath))
+        return 1;
     std::printf("%s\n", sim.slavePath().c_str());
     std::fflush(stdout);
 
@@ -179,25 +243,9 @@ int main(int argc, char **argv)
     sigwait(&signals, &received);
     sim.stop();
 
-    int status = 0;
-    if (!dumpPath.empty()) {
-        const auto bytes = sim.eeprom();
-        std::ofstream out(dumpPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char *>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "nuvora-devsim: cannot write %s\n", dumpPath.c_str());
-            status = 1;
-        }
-    }
-    if (!linkPath.empty())
-        ::unlink(linkPath.c_str());
-    const auto stats = sim.stats();
-    std::fprintf(stderr,
-                 "nuvora-devsim: %d requests (%d reads, %d writes), %d answered, "
-                 "%d stray bytes dropped%s\n",
-                 stats.requests, stats.reads, stats.writes, stats.answered, stats.discardedBytes,
-                 stats.hungUp ? ", hung up" : "");
-    return status;
+    const bool dumped = settings.dumpPath.empty() || dumpEeprom(sim, settings.dumpPath);
+    if (!settings.linkPath.empty())
+        ::unlink(settings.linkPath.c_str());
+    report(sim);
+    return dumped ? 0 : 1;
 }
