@@ -1,6 +1,6 @@
-#include "serial/SerialLine.h"
 #include "commands/PortMenu.h"
 #include "serial/PortControl.h"
+#include "serial/SerialLine.h"
 
 #include "Fixtures.h"
 #include "RecordingPrompter.h"
@@ -11,13 +11,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <chrono>
-#include <thread>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace nuvora;
 
+namespace {
+termios g_asked{}; // the attributes last handed to a terminal
+} // namespace
+
+// A pseudo-terminal forces 8 bits without parity whatever it is asked, so what was asked is
+// kept on its way to the C library.
+extern "C" int tcsetattr(int fd, int action, const termios *attributes) noexcept
+{
+    g_asked = *attributes;
+    using Real = int (*)(int, int, const termios *);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "tcsetattr"));
+    return real(fd, action, attributes);
+}
+
 class SerialLineTest : public QObject {
     Q_OBJECT
+
+    // The device's terminal opened a second time, to look at it from beside the line.
+    static int beside(const devsim::DeviceSimulator &sim)
+    {
+        return ::open(qPrintable(test::devicePath(sim)), O_RDWR | O_NOCTTY);
+    }
+
 private slots:
     void openFailures_data()
     {
@@ -27,18 +51,52 @@ private slots:
             << "/dev/nuvora-no-such-tty" << int(OpenFailure::NoSuchDevice);
         QTest::newRow("not a terminal") << "/dev/null" << int(OpenFailure::Other);
     }
-
     void openFailures()
     {
         QFETCH(QString, device);
         QFETCH(int, failure);
         SerialLine line;
-        QVERIFY(!line.open(device));
-        QVERIFY(!line.isOpen());
+        QVERIFY(!line.open(device) && !line.isOpen());
         QCOMPARE(int(line.failure()), failure);
         QVERIFY2(line.failureText().contains(device), qPrintable(line.failureText()));
     }
-
+    // 19200 baud, 8 data bits, no parity, one stop bit, no flow control, raw bytes.
+    void lineSettings()
+    {
+        auto sim = test::startDevice();
+        const int other = beside(*sim);
+        QVERIFY(other >= 0);
+        SerialLine line;
+        g_asked = {};
+        QVERIFY(line.open(test::devicePath(*sim)));
+        termios t{};
+        QCOMPARE(::tcgetattr(other, &t), 0);
+        ::close(other);
+        QCOMPARE(cfgetispeed(&t), speed_t(B19200));
+        QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+        QCOMPARE(g_asked.c_cflag & (CSIZE | PARENB), tcflag_t(CS8));
+        QCOMPARE(t.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(t.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP), tcflag_t(0));
+        QCOMPARE(t.c_oflag & OPOST, tcflag_t(0));
+        QCOMPARE(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), tcflag_t(0));
+    }
+    // Bytes that came before the port was opened belong to nobody, not to the next answer.
+    void staleInputDiscarded()
+    {
+        auto sim = test::startDevice();
+        const int other = beside(*sim);
+        QVERIFY(other >= 0);
+        sim->inject({0x11, 0x22, 0x33});
+        int queued = 0;
+        QTRY_VERIFY((::ioctl(other, FIONREAD, &queued), queued == 3));
+        ::close(other);
+        SerialLine line;
+        QVERIFY(line.open(test::devicePath(*sim)));
+        sim->inject({0x44});
+        QByteArray got;
+        QTRY_VERIFY(!(got += line.readAll()).isEmpty());
+        QCOMPARE(got, QByteArray("\x44"));
+    }
     void vanishedDevice_data()
     {
         QTest::addColumn<bool>("writeFirst"); // noticed by a write before any read saw it
@@ -54,8 +112,7 @@ private slots:
         QSignalSpy lost(&line, &SerialLine::lineLost);
         sim->hangUp();
         if (writeFirst) {
-            for (int i = 0; i < 200 && !sim->stats().hungUp; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            QTRY_VERIFY(sim->stats().hungUp);
             QVERIFY(!line.write(QByteArray(5, '\0')));
             QCOMPARE(lost.count(), 1);
         }
@@ -64,19 +121,16 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(lost.count(), 1);
         // Closed, so that the next run opens the port afresh.
-        QVERIFY(!line.isOpen());
-        QVERIFY(!line.write(QByteArray(5, '\0')));
+        QVERIFY(!line.isOpen() && !line.write(QByteArray(5, '\0')));
     }
-
     void setComAndOpenCom_data()
     {
-        QTest::addColumn<QString>(
-            "alias");                     // ports/COM7 leads to the device, a "busy" one, or "gone"
-        QTest::addColumn<bool>("setCom"); // SetCom(7) first, else OpenCom(7)
-        QTest::addColumn<int>("then");    // OpenCom of this number next, 0: SetCom(7) again
-        QTest::addColumn<int>("result");  // what that OpenCom answers
-        QTest::addColumn<int>("waiting"); // of two bytes sent while open
-        QTest::addColumn<QString>("box"); // the one box's text as a pattern, "" for none
+        QTest::addColumn<QString>("alias"); // ports/COM7 leads to the device, a busy one, or "gone"
+        QTest::addColumn<bool>("setCom");   // SetCom(7) first, else OpenCom(7)
+        QTest::addColumn<int>("then");      // OpenCom of this number next, 0: SetCom(7) again
+        QTest::addColumn<int>("result");    // what that OpenCom answers
+        QTest::addColumn<int>("waiting");   // of two bytes sent while open
+        QTest::addColumn<QString>("box");   // the one box's text as a pattern, "" for none
         const QString com = "^Com Not Avaible!Please select a NEW com";
         QTest::newRow("SetCom same number reopens") << "device" << true << 0 << 0 << 0 << "";
         QTest::newRow("OpenCom keeps the open port") << "device" << false << 3 << 0 << 2 << "";
@@ -85,7 +139,6 @@ private slots:
         QTest::newRow("SetCom busy port says why")
             << "busy" << true << 7 << -1 << 0 << com + "\n.*busy";
     }
-
     void setComAndOpenCom()
     {
         QFETCH(QString, alias);
@@ -102,20 +155,18 @@ private slots:
         QVERIFY(alias != "busy" || other.open(device));
         test::RecordingPrompter prompter;
         PortControl port(line, folder.path());
-        std::int16_t number = 7;
         if (setCom)
-            SetCom(port, number, prompter);
+            SetCom(port, 7, prompter);
         else
-            QCOMPARE(port.OpenCom(number), std::int16_t(0));
+            QCOMPARE(port.OpenCom(7), std::int16_t(0));
         if (line.isOpen()) {
             sim->inject({7, 7});
             QTRY_COMPARE(line.bytesWaiting(), qint64(2));
         }
-        number = std::int16_t(then);
         if (then == 0)
             SetCom(port, 7, prompter);
         else
-            QCOMPARE(int(port.OpenCom(number)), result);
+            QCOMPARE(int(port.OpenCom(std::int16_t(then))), result);
         QCOMPARE(line.isOpen(), result == 0);
         QCOMPARE(line.bytesWaiting(), waiting);
         QCOMPARE(prompter.boxes.size(), box.isEmpty() ? 0 : 1);
