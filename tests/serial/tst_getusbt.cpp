@@ -1,6 +1,6 @@
 // The registry lookup of the FTDI adapter, against an in-memory registry.
-#include "serial/GetUSBT.h"
 #include "RegistryMemory.h"
+#include "serial/GetUSBT.h"
 
 #include <QTest>
 
@@ -38,13 +38,13 @@ void build(RegistryMemory &registry, QString layout)
     for (const QString &e : entries) {
         const QStringList f = e.split('|');
         const RegHandle root = f[0] == "DYN" ? kHKeyDynData : kHKeyLocalMachine;
+        const bool raw = f.value(3).startsWith("raw:");
         if (f.size() < 4)
             registry.addKey(root, f.value(1).toStdString());
-        else if (f[3].startsWith("raw:"))
+        else // a string as Windows stores one: its characters and a terminating NUL
             registry.setValue(root, f[1].toStdString(), f[2].toStdString(),
-                              f[3].mid(4).toStdString());
-        else
-            registry.setString(root, f[1].toStdString(), f[2].toStdString(), f[3].toStdString());
+                              f[3].mid(raw ? 4 : 0).toStdString() +
+                                  (raw ? "" : std::string(1, '\0')));
     }
 }
 
@@ -110,6 +110,10 @@ private slots:
             << "DYN|Config Manager\\Enum\\C1|Problem|raw:1;svc:COM7" << 7;
         QTest::newRow("CM no PortName") << "dev:C1:%1;svc:COM7" << 7;
         QTest::newRow("CM no PortName, stop") << "dev:C1:%1;dev:C2:%2:COM10" << 0;
+        // The walk ends before the list's empty end marker, which would name the list itself.
+        QTest::newRow("end marker never read")
+            << "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9"
+            << 0;
         QTest::newRow("raw hardware key")
             << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9" << 9;
         QTest::newRow("300-byte key")
@@ -132,13 +136,13 @@ private slots:
         build(memory, registry);
         QCOMPARE(QString::fromStdString(GetUSBCom(memory)), port ? QString("COM%1").arg(port) : "");
         QStringList seen;
-        for (const auto &call : memory.openCalls()) {
+        for (const auto &call : memory.openCalls) {
             QVERIFY(call.options == 0u && call.access == 0x20019u);
             seen << QString::number(call.root, 16) + ' ' + QString::fromStdString(call.path);
         }
         QVERIFY(!seen.isEmpty());
         QVERIFY(opened.isEmpty() || seen == opened);
-        for (std::uint32_t count : memory.queryByteCounts())
+        for (std::uint32_t count : memory.queryByteCounts)
             QCOMPARE(count, 255u);
         QCOMPARE(memory.openHandleCount(), std::size_t{0});
     }

@@ -1,6 +1,5 @@
 #include "RegistryMemory.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -8,198 +7,127 @@ namespace nuvora {
 
 namespace {
 
-bool sameName(const std::string &a, const std::string &b)
+std::string lower(std::string s)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
 }
 
-// The parts of a key path. Like Windows, empty parts (a trailing or doubled backslash) are
-// passed over; a leading backslash is refused by the caller.
-std::vector<std::string> splitPath(const std::string &path)
+// Like Windows, empty parts (a trailing or doubled backslash) are passed over.
+std::vector<std::string> parts(const std::string &path)
 {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<std::string> out{{}};
     for (char c : path) {
-        if (c == '\\') {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
+        if (c != '\\')
+            out.back() += c;
+        else if (!out.back().empty())
+            out.emplace_back();
     }
-    if (!part.empty())
-        parts.push_back(part);
-    return parts;
+    if (out.back().empty())
+        out.pop_back();
+    return out;
 }
 
 } // namespace
 
-struct RegistryMemory::Key {
-    std::string name;
-    std::vector<std::unique_ptr<Key>> subKeys;
-    std::vector<std::pair<std::string, std::string>> values;
-
-    Key *child(const std::string &childName) const
-    {
-        for (const auto &k : subKeys)
-            if (sameName(k->name, childName))
-                return k.get();
-        return nullptr;
-    }
-};
-
-RegistryMemory::RegistryMemory() = default;
-RegistryMemory::~RegistryMemory() = default;
-
-RegistryMemory::Key *RegistryMemory::findRoot(RegHandle root) const
+std::string RegistryMemory::stored(const std::string &key) const
 {
-    const auto it = m_roots.find(root);
-    return it == m_roots.end() ? nullptr : it->second.get();
+    for (const std::string &k : m_keys)
+        if (lower(k) == lower(key))
+            return k;
+    return {};
 }
 
-RegistryMemory::Key *RegistryMemory::resolve(RegHandle handle) const
+std::string RegistryMemory::find(RegHandle at, const std::string &path) const
 {
-    if (Key *root = findRoot(handle))
-        return root;
-    const auto it = m_handles.find(handle);
-    return it == m_handles.end() ? nullptr : it->second;
+    const auto open = m_handles.find(at);
+    std::string key = open != m_handles.end() ? open->second : std::to_string(at);
+    for (const std::string &part : parts(path))
+        key += '\\' + part;
+    return stored(key);
 }
 
-RegistryMemory::Key *RegistryMemory::createPath(RegHandle root, const std::string &path)
+std::vector<std::string> RegistryMemory::children(const std::string &key) const
 {
-    auto &slot = m_roots[root];
-    if (!slot)
-        slot = std::make_unique<Key>();
-    Key *key = slot.get();
-    for (const std::string &part : splitPath(path)) {
-        Key *next = key->child(part);
-        if (!next) {
-            key->subKeys.push_back(std::make_unique<Key>());
-            next = key->subKeys.back().get();
-            next->name = part;
-        }
-        key = next;
-    }
-    return key;
+    std::vector<std::string> out;
+    const std::string prefix = lower(key) + '\\';
+    for (const std::string &k : m_keys)
+        if (lower(k).rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos)
+            out.push_back(k.substr(prefix.size()));
+    return out;
 }
 
 void RegistryMemory::addKey(RegHandle root, const std::string &path)
 {
-    createPath(root, path);
+    std::string key = std::to_string(root);
+    if (stored(key).empty())
+        m_keys.push_back(key);
+    for (const std::string &part : parts(path)) {
+        key += '\\' + part;
+        if (stored(key).empty())
+            m_keys.push_back(key);
+        key = stored(key);
+    }
 }
 
 void RegistryMemory::setValue(RegHandle root, const std::string &path, const std::string &name,
                               const std::string &bytes)
 {
-    Key *key = createPath(root, path);
-    for (auto &value : key->values) {
-        if (sameName(value.first, name)) {
-            value.second = bytes;
-            return;
-        }
-    }
-    key->values.emplace_back(name, bytes);
-}
-
-void RegistryMemory::setString(RegHandle root, const std::string &path, const std::string &name,
-                               const std::string &text)
-{
-    setValue(root, path, name, text + std::string(1, '\0'));
+    addKey(root, path);
+    m_values[lower(find(root, path) + '|' + name)] = bytes;
 }
 
 RegStatus RegistryMemory::openKey(RegHandle root, const char *path, std::uint32_t options,
                                   std::uint32_t access, RegHandle *result)
 {
-    const std::string pathText = path ? path : "";
-    auto status = [&]() -> RegStatus {
-        Key *key = resolve(root);
-        if (!key)
-            return kRegInvalidHandle;
-        if (!pathText.empty() && pathText.front() == '\\')
-            return kRegBadPathname;
-        for (const std::string &part : splitPath(pathText)) {
-            key = key->child(part);
-            if (!key)
-                return kRegFileNotFound;
-        }
-        const RegHandle handle = m_nextHandle++;
-        m_handles[handle] = key;
-        *result = handle;
-        return kRegSuccess;
-    }();
-    m_openCalls.push_back({root, pathText, options, access, status});
-    return status;
+    openCalls.push_back({root, path, options, access});
+    const std::string key = find(root, path);
+    if (key.empty())
+        return kRegFileNotFound;
+    *result = m_nextHandle++;
+    m_handles[*result] = key;
+    return kRegSuccess;
 }
 
 RegStatus RegistryMemory::queryValue(RegHandle key, const char *valueName, unsigned char *data,
                                      std::uint32_t *byteCount)
 {
-    m_queryByteCounts.push_back(*byteCount);
-    const Key *k = resolve(key);
-    if (!k)
-        return kRegInvalidHandle;
-    const std::string name = valueName ? valueName : "";
-    for (const auto &value : k->values) {
-        if (!sameName(value.first, name))
-            continue;
-        const auto size = static_cast<std::uint32_t>(value.second.size());
-        const std::uint32_t room = *byteCount;
-        *byteCount = size;
-        if (!data)
-            return kRegSuccess;
-        if (size > room)
-            return kRegMoreData;
-        std::memcpy(data, value.second.data(), size);
-        return kRegSuccess;
-    }
-    return kRegFileNotFound;
+    queryByteCounts.push_back(*byteCount);
+    const auto value = m_values.find(lower(find(key, {}) + '|' + valueName));
+    if (value == m_values.end())
+        return kRegFileNotFound;
+    const std::uint32_t room = *byteCount;
+    *byteCount = std::uint32_t(value->second.size());
+    if (*byteCount > room)
+        return kRegMoreData;
+    std::memcpy(data, value->second.data(), *byteCount);
+    return kRegSuccess;
 }
 
-RegStatus RegistryMemory::queryInfoKey(RegHandle key, char *className, std::uint32_t *classLength,
+RegStatus RegistryMemory::queryInfoKey(RegHandle key, char *, std::uint32_t *,
                                        std::uint32_t *subKeyCount)
 {
-    const Key *k = resolve(key);
-    if (!k)
-        return kRegInvalidHandle;
-    if (className && classLength && *classLength > 0)
-        className[0] = '\0';
-    if (classLength)
-        *classLength = 0;
-    *subKeyCount = static_cast<std::uint32_t>(k->subKeys.size());
+    *subKeyCount = std::uint32_t(children(find(key, {})).size());
     return kRegSuccess;
 }
 
 RegStatus RegistryMemory::enumKey(RegHandle key, std::uint32_t index, char *name,
-                                  std::uint32_t *nameLength, char *className,
-                                  std::uint32_t *classLength, std::uint64_t *lastWriteTime)
+                                  std::uint32_t *nameLength, char *, std::uint32_t *,
+                                  std::uint64_t *)
 {
-    const Key *k = resolve(key);
-    if (!k)
-        return kRegInvalidHandle;
-    if (index >= k->subKeys.size())
+    const std::vector<std::string> names = children(find(key, {}));
+    if (index >= names.size())
         return kRegNoMoreItems;
-    const std::string &subName = k->subKeys[index]->name;
-    if (subName.size() + 1 > *nameLength)
+    if (names[index].size() + 1 > *nameLength)
         return kRegMoreData;
-    std::memcpy(name, subName.c_str(), subName.size() + 1);
-    *nameLength = static_cast<std::uint32_t>(subName.size());
-    if (className && classLength && *classLength > 0)
-        className[0] = '\0';
-    if (classLength)
-        *classLength = 0;
-    if (lastWriteTime)
-        *lastWriteTime = 0;
+    std::memcpy(name, names[index].c_str(), names[index].size() + 1);
+    *nameLength = std::uint32_t(names[index].size());
     return kRegSuccess;
 }
 
 RegStatus RegistryMemory::closeKey(RegHandle key)
 {
-    if (findRoot(key))
-        return kRegSuccess;
     return m_handles.erase(key) ? kRegSuccess : kRegInvalidHandle;
 }
 

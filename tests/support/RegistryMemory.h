@@ -4,42 +4,30 @@
 
 #include <cstddef>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace nuvora {
 
 // A registry held in memory, behaving like the Windows one where the adapter lookup can tell:
-// key and value names compare without regard to case, values are raw bytes (so a string
-// without terminator or one longer than any buffer can be stored), subkeys enumerate in the
-// order they were added. It also records how it was used.
+// names compare without regard to case, values are raw bytes (a string without terminator or
+// one longer than any buffer can be stored), subkeys enumerate in the order they were added.
+// It records how it was used.
 class RegistryMemory : public RegistryApi {
 public:
-    RegistryMemory();
-    ~RegistryMemory() override;
-
-    // Creates root\path and every key above it. A root exists once something is added under it.
+    // Creates root\path and every key above it.
     void addKey(RegHandle root, const std::string &path);
-    // Stores the bytes as value name of root\path, creating the key; replaces an older value.
+    // Stores the bytes as value `name` of root\path, creating the key.
     void setValue(RegHandle root, const std::string &path, const std::string &name,
                   const std::string &bytes);
-    // A string value the way Windows stores one: its characters and a terminating NUL.
-    void setString(RegHandle root, const std::string &path, const std::string &name,
-                   const std::string &text);
 
-    // One call of openKey as it was made.
     struct OpenCall {
-        RegHandle root = 0;
+        RegHandle root;
         std::string path;
-        std::uint32_t options = 0;
-        std::uint32_t access = 0;
-        RegStatus status = kRegSuccess;
+        std::uint32_t options, access;
     };
-    const std::vector<OpenCall> &openCalls() const { return m_openCalls; }
-    // The byte count that each queryValue call was handed on entry, in call order.
-    const std::vector<std::uint32_t> &queryByteCounts() const { return m_queryByteCounts; }
-    // Handles opened and not yet closed.
+    std::vector<OpenCall> openCalls;
+    std::vector<std::uint32_t> queryByteCounts; // each query's buffer size on entry
     std::size_t openHandleCount() const { return m_handles.size(); }
 
     RegStatus openKey(RegHandle root, const char *path, std::uint32_t options, std::uint32_t access,
@@ -54,16 +42,15 @@ public:
     RegStatus closeKey(RegHandle key) override;
 
 private:
-    struct Key;
-    Key *findRoot(RegHandle root) const;
-    Key *resolve(RegHandle handle) const;
-    Key *createPath(RegHandle root, const std::string &path);
+    // A key's full name ("<root>\A\B") as added, "" when there is none.
+    std::string stored(const std::string &key) const;
+    std::string find(RegHandle at, const std::string &path) const;
+    std::vector<std::string> children(const std::string &key) const;
 
-    std::map<RegHandle, std::unique_ptr<Key>> m_roots;
-    std::map<RegHandle, Key *> m_handles;
+    std::vector<std::string> m_keys;             // full names, in the order they were added
+    std::map<std::string, std::string> m_values; // lower-case "key|name" -> bytes
+    std::map<RegHandle, std::string> m_handles;  // open handles -> full names
     RegHandle m_nextHandle = 1;
-    std::vector<OpenCall> m_openCalls;
-    std::vector<std::uint32_t> m_queryByteCounts;
 };
 
 } // namespace nuvora
