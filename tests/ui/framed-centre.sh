@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The real Nuvora program under Xvfb with a window manager that frames its windows: the outer
-# frame, title bar included, must end up centred on the screen. Exit 77 (skipped) only when
-# the X tools are missing.
+# The real Nuvora program under Xvfb with a window manager that frames its windows, started
+# from another folder with Qt options on its command line (which it must ignore): the outer
+# frame, title bar included, must end up centred on the screen, and the window manager's close
+# request must end it cleanly: settings saved beside the program, the host program started in
+# the folder above, exit status 0. Exit 77 (skipped) only when the X tools are missing.
 set -euo pipefail
 BIN=${1:?usage: framed-centre.sh BIN_DIR}
-for tool in Xvfb openbox xwininfo xprop; do
+for tool in Xvfb openbox xwininfo xprop wmctrl; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
@@ -42,12 +44,18 @@ done
 pids+=("$wm")
 wm_up || { echo "the window manager did not start:"; cat "$work/openbox.log"; exit 1; }
 
-# A program folder of its own: the program and one language file.
-cp "$BIN/Nuvora" "$BIN/English.lng" "$work/"
+# A program folder of its own (the program and one language file) in a folder holding the
+# host program, which notes the folder it was started in.
+mkdir "$work/prog" "$work/elsewhere"
+cp "$BIN/Nuvora" "$BIN/English.lng" "$work/prog/"
+printf '#!/bin/sh\npwd -P > host-ran\n' >"$work/DUVODORUVI.EXE"
+chmod +x "$work/DUVODORUVI.EXE"
 
 # Starts the program and reports whether its frame ends up centred.
 run_once() {
-    QT_QPA_PLATFORM=xcb "$work/Nuvora" >/dev/null 2>&1 &
+    rm -f "$work/prog/nuvora.ini" "$work/host-ran"
+    (cd "$work/elsewhere" &&
+        QT_QPA_PLATFORM=xcb exec "$work/prog/Nuvora" -platform foo -style bar >/dev/null 2>&1) &
     local program=$!
     pids+=("$program")
     # Wait until the window manager has framed the window.
@@ -76,9 +84,22 @@ run_once() {
         sleep 0.1
     done
     echo "frame ${frame_w}x${frame_h} at ${frame_x},${frame_y}; centred would be ${want_x},${want_y}"
-    kill "$program" 2>/dev/null || true
-    wait "$program" 2>/dev/null || true
-    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ]
+    if [ "${dx#-}" -gt 1 ] || [ "${dy#-}" -gt 1 ]; then
+        kill "$program" 2>/dev/null || true
+        wait "$program" 2>/dev/null || true
+        return 1
+    fi
+    wmctrl -c Nuvora
+    for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+    kill "$program" 2>/dev/null && { echo "FAIL: the close request did not end the program"; exit 1; }
+    local status=0
+    wait "$program" || status=$?
+    for _ in $(seq 50); do [ -s "$work/host-ran" ] && break; sleep 0.1; done
+    echo "exit status $status; host started in $(cat "$work/host-ran" 2>/dev/null)"
+    [ "$status" -eq 0 ] || { echo "FAIL: exit status $status"; exit 1; }
+    [ -s "$work/prog/nuvora.ini" ] || { echo "FAIL: no nuvora.ini beside the program"; exit 1; }
+    [ "$(cat "$work/host-ran" 2>/dev/null)" = "$(cd "$work" && pwd -P)" ] ||
+        { echo "FAIL: the host program was not started in the folder above"; exit 1; }
 }
 
 # A window manager under load now and then places a new window by its own rule and ignores the
