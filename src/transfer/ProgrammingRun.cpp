@@ -3,19 +3,18 @@
 #include "serial/PortControl.h"
 #include "base/AppState.h"
 #include "transfer/FrameExchange.h"
+#include "transfer/FrameProtocol.h"
 #include "base/RunView.h"
 
 #include <QPointer>
 
 namespace nuvora {
 
-namespace {
-constexpr std::uint8_t kReadCommand = 0;
-constexpr std::uint8_t kPageWriteCommand = 4;
-constexpr std::int32_t kProbeAddress = 4;
-constexpr std::uint8_t kFullPageLengthField = 15;
-constexpr std::int32_t kPageBytes = 16;
-} // namespace
+using protocol::kFullPageLengthField;
+using protocol::kPageBytes;
+using protocol::kPageWriteCommand;
+using protocol::kProbeAddress;
+using protocol::kReadCommand;
 
 ProgrammingRun::ProgrammingRun(AppState &state, PortControl &port, RunView &view,
                                QObject *parent)
