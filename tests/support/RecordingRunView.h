@@ -3,6 +3,7 @@
 #include "base/RunView.h"
 
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace nuvora::test {
@@ -16,8 +17,7 @@ public:
     void EnableCommands() override { calls << QStringLiteral("enable"); }
     void setProgressMax(double max) override
     {
-        calls << QStringLiteral("max %1").arg(max);
-        progressMax = max;
+        calls << QStringLiteral("max %1").arg(progressMax = max);
     }
     void setProgressValue(double value) override
     {
@@ -31,11 +31,7 @@ public:
     }
     QStringList withoutLamps() const
     {
-        QStringList out;
-        for (const QString &c : calls)
-            if (!c.startsWith(QLatin1String("lamp")))
-                out << c;
-        return out;
+        return QStringList(calls).filter(QRegularExpression("^(?!lamp)"));
     }
 
     QStringList calls;
