@@ -58,6 +58,43 @@ QString failure(const QString &path, const QString &why)
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
 }
 
+
+// Why a path cannot be read as a text file of this kind; empty when it can.
+QString refusal(const QFileInfo &info, qsizetype maxLines)
+{
+    if (!info.exists())
+        return QStringLiteral("file not found");
+    if (info.isDir())
+        return QStringLiteral("is a folder, not a file");
+    if (!info.isFile())
+        return QStringLiteral("is not a regular file");
+    // A file read whole must fit the allowance; one read for its first lines only needs those
+    // lines to lie within it, whatever follows them.
+    if (maxLines < 0 && info.size() > kMaxTextFileBytes)
+        return QStringLiteral("too large (%1 bytes) for a text file of this kind")
+            .arg(info.size());
+    return QString();
+}
+
+// The lines of text, at most maxLines of them (all when negative).
+QStringList splitLines(const QString &text, qsizetype maxLines)
+{
+    QStringList lines;
+    const qsizetype length = text.size();
+    qsizetype start = 0;
+    while (start < length && (maxLines < 0 || lines.size() < maxLines)) {
+        qsizetype at = start;
+        while (at < length && text.at(at) != QLatin1Char('\n') && text.at(at) != QLatin1Char('\r'))
+            ++at;
+        lines.append(text.mid(start, at - start));
+        if (at < length && text.at(at) == QLatin1Char('\r') && at + 1 < length &&
+            text.at(at + 1) == QLatin1Char('\n'))
+            ++at;
+        start = at + 1;
+    }
+    return lines;
+}
+
 } // namespace
 
 QString DecodeWindows1252(const QByteArray &bytes)
@@ -87,24 +124,9 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
 {
     TextLines result;
     const QFileInfo info(path);
-    if (!info.exists()) {
-        result.error = failure(path, QStringLiteral("file not found"));
-        return result;
-    }
-    if (info.isDir()) {
-        result.error = failure(path, QStringLiteral("is a folder, not a file"));
-        return result;
-    }
-    if (!info.isFile()) {
-        result.error = failure(path, QStringLiteral("is not a regular file"));
-        return result;
-    }
-    // A file read whole must fit the allowance; one read for its first lines only needs those
-    // lines to lie within it, whatever follows them.
-    if (maxLines < 0 && info.size() > kMaxTextFileBytes) {
-        result.error = failure(path, QStringLiteral("too large (%1 bytes) for a text file of "
-                                                    "this kind")
-                                         .arg(info.size()));
+    const QString refused = refusal(info, maxLines);
+    if (!refused.isEmpty()) {
+        result.error = failure(path, refused);
         return result;
     }
     QFile file(path);
@@ -142,19 +164,7 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
         return result;
     }
 
-    const QString text = DecodeText(bytes);
-    const qsizetype length = text.size();
-    qsizetype start = 0;
-    while (start < length && (maxLines < 0 || result.lines.size() < maxLines)) {
-        qsizetype at = start;
-        while (at < length && text.at(at) != QLatin1Char('\n') && text.at(at) != QLatin1Char('\r'))
-            ++at;
-        result.lines.append(text.mid(start, at - start));
-        if (at < length && text.at(at) == QLatin1Char('\r') && at + 1 < length &&
-            text.at(at + 1) == QLatin1Char('\n'))
-            ++at;
-        start = at + 1;
-    }
+    result.lines = splitLines(DecodeText(bytes), maxLines);
     result.ok = true;
     return result;
 }

@@ -12,6 +12,15 @@ bool isWhite(char c)
     return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\x1A';
 }
 
+bool allWhite(const char *text, qsizetype length)
+{
+    for (qsizetype i = 0; i < length; ++i) {
+        if (!isWhite(text[i]))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 LineReader::LineReader(QIODevice &device) : m_device(device) {}
@@ -38,6 +47,18 @@ bool LineReader::refill()
             m_pos = 3;
     }
     return true;
+}
+
+void LineReader::stepPastEnd(qsizetype at)
+{
+    const char *base = m_block.constData();
+    m_pos = at + 1;
+    if (base[at] != '\r')
+        return;
+    if (m_pos == m_end)
+        m_skipLineFeed = true; // the LF of a CR LF may open the next block
+    else if (base[m_pos] == '\n')
+        ++m_pos;
 }
 
 bool LineReader::next(Line &line)
@@ -70,15 +91,8 @@ bool LineReader::next(Line &line)
         while (at < m_end && base[at] != '\n' && base[at] != '\r')
             ++at;
         const qsizetype length = at - from;
-
-        if (line.blank) {
-            for (qsizetype i = from; i < at; ++i) {
-                if (!isWhite(base[i])) {
-                    line.blank = false;
-                    break;
-                }
-            }
-        }
+        if (line.blank)
+            line.blank = allWhite(base + from, length);
         const bool ended = at < m_end;
         if (!started && ended) {
             // The usual case: the whole line lies in this block, no copy needed.
@@ -98,15 +112,7 @@ bool LineReader::next(Line &line)
             m_pos = m_end;
             continue;
         }
-        m_pos = at + 1;
-        if (base[at] == '\r') {
-            if (m_pos < m_end) {
-                if (base[m_pos] == '\n')
-                    ++m_pos;
-            } else {
-                m_skipLineFeed = true;
-            }
-        }
+        stepPastEnd(at);
         if (!inPlace) {
             line.data = m_kept;
             line.size = kept;

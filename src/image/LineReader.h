@@ -30,6 +30,8 @@ public:
 
 private:
     bool refill();
+    // Moves past the line end found at `at`: a CR, an LF, or both.
+    void stepPastEnd(qsizetype at);
 
     QIODevice &m_device;
     QByteArray m_block;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 
 namespace nuvora {
 
@@ -104,13 +105,60 @@ bool onlyBlankLinesLeft(LineReader &reader)
     return true;
 }
 
-} // namespace
+// What the records read so far have made of the image.
+struct ImageFill {
+    bool stored = false;     // a data byte was stored
+    bool seenRecord = false; // an S2 record was read: baseAddress is set
+    int baseAddress = 0;     // the first record's address: image index 0
+};
 
-LoadOutcome LoadFileMHX(AppState &state, const QString &path)
+// Stores one S2 record's data bytes; an error outcome when the record cannot be stored.
+std::optional<LoadOutcome> storeRecord(AppState &state, ImageFill &fill,
+                                       const LineReader::Line &line, qint64 lineNumber,
+                                       const QString &shown)
 {
-    state.ImageBuffer.fill(kErasedByte);
+    const int address = leadingHex(line, kAddressColumn, kAddressDigits);
+    if (!fill.seenRecord) {
+        fill.seenRecord = true;
+        fill.baseAddress = address;
+    }
+    int count = 0;
+    if (!countField(line, count)) {
+        const QByteArray field(line.data + qMin(kCountColumn, line.size),
+                               qBound(0, line.size - kCountColumn, 2));
+        return failure(kErrTypeMismatch,
+                       QStringLiteral("%1, line %2: count field \"%3\" is not a hex number")
+                           .arg(shown)
+                           .arg(lineNumber)
+                           .arg(QString::fromLatin1(field)));
+    }
+    const int length = count - kRecordOverhead;
+    // The end is taken relative to the first record, like the stored bytes, so that an image
+    // linked at a high address is not padded with erased bytes up to it.
+    const int end = address - fill.baseAddress + length;
+    if (state.ImageEnd < end)
+        state.ImageEnd = end;
 
-    const QString shown = QDir::toNativeSeparators(path);
+    int index = address - fill.baseAddress;
+    for (int i = 1; i <= length; ++i, ++index) {
+        fill.stored = true;
+        if (index < 0 || index >= kImageSize) {
+            return failure(kErrIndexOutOfRange,
+                           QStringLiteral("%1, line %2: data byte at image index %3 lies "
+                                          "outside the image (0 to %4)")
+                               .arg(shown)
+                               .arg(lineNumber)
+                               .arg(index)
+                               .arg(kImageSize - 1));
+        }
+        state.ImageBuffer[size_t(index)] = std::uint8_t(leadingHex(line, 2 * i + 8, 2));
+    }
+    return std::nullopt;
+}
+
+// Why a path cannot be read as an image, before it is opened.
+std::optional<LoadOutcome> unreadableTarget(const QString &path, const QString &shown)
+{
     const QFileInfo info(path);
     if (!info.exists())
         return failure(kErrFileNotFound, QStringLiteral("file not found: %1").arg(shown));
@@ -119,16 +167,25 @@ LoadOutcome LoadFileMHX(AppState &state, const QString &path)
     // Pipes and devices could block or never end; an image is always a plain file.
     if (!info.isFile())
         return failure(kErrPathAccess, QStringLiteral("%1 is not a regular file").arg(shown));
+    return std::nullopt;
+}
 
+} // namespace
+
+LoadOutcome LoadFileMHX(AppState &state, const QString &path)
+{
+    state.ImageBuffer.fill(kErasedByte);
+
+    const QString shown = QDir::toNativeSeparators(path);
+    if (const auto refused = unreadableTarget(path, shown))
+        return *refused;
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         return openFailure(path, errno);
 
     state.ImageEnd = 0;
-    bool stored = false;
-    bool seenRecord = false;
-    int baseAddress = 0;
+    ImageFill fill;
     bool endOfFile = true;
     qint64 lineNumber = 0;
 
@@ -145,43 +202,8 @@ LoadOutcome LoadFileMHX(AppState &state, const QString &path)
         }
         if (line.size < 2 || line.data[1] != '2')
             continue;
-
-        const int address = leadingHex(line, kAddressColumn, kAddressDigits);
-        if (!seenRecord) {
-            seenRecord = true;
-            baseAddress = address;
-        }
-        int count = 0;
-        if (!countField(line, count)) {
-            const QByteArray field(line.data + qMin(kCountColumn, line.size),
-                                   qBound(0, line.size - kCountColumn, 2));
-            return failure(kErrTypeMismatch,
-                           QStringLiteral("%1, line %2: count field \"%3\" is not a hex number")
-                               .arg(shown)
-                               .arg(lineNumber)
-                               .arg(QString::fromLatin1(field)));
-        }
-        const int length = count - kRecordOverhead;
-        // The end is taken relative to the first record, like the stored bytes, so that an
-        // image linked at a high address is not padded with erased bytes up to it.
-        const int end = address - baseAddress + length;
-        if (state.ImageEnd < end)
-            state.ImageEnd = end;
-
-        int index = address - baseAddress;
-        for (int i = 1; i <= length; ++i, ++index) {
-            stored = true;
-            if (index < 0 || index >= kImageSize) {
-                return failure(kErrIndexOutOfRange,
-                               QStringLiteral("%1, line %2: data byte at image index %3 lies "
-                                              "outside the image (0 to %4)")
-                                   .arg(shown)
-                                   .arg(lineNumber)
-                                   .arg(index)
-                                   .arg(kImageSize - 1));
-            }
-            state.ImageBuffer[size_t(index)] = std::uint8_t(leadingHex(line, 2 * i + 8, 2));
-        }
+        if (const auto error = storeRecord(state, fill, line, lineNumber, shown))
+            return *error;
     }
     if (reader.readFailed()) {
         return failure(kErrDeviceIo,
@@ -190,7 +212,7 @@ LoadOutcome LoadFileMHX(AppState &state, const QString &path)
 
     if (endOfFile) {
         state.ImageEnd -= 1;
-        if (stored)
+        if (fill.stored)
             return LoadOutcome{LoadOutcome::Kind::Loaded, 0, {}};
     }
     return LoadOutcome{LoadOutcome::Kind::Rejected, 0, {}};
