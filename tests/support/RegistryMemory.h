@@ -2,7 +2,8 @@
 
 #include "serial/RegistryApi.h"
 
-#include <cstddef>
+#include <cctype>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,10 +17,24 @@ namespace nuvora {
 class RegistryMemory : public RegistryApi {
 public:
     // Creates root\path and every key above it.
-    void addKey(RegHandle root, const std::string &path);
+    void addKey(RegHandle root, const std::string &path)
+    {
+        std::string key = std::to_string(root);
+        for (const std::string &part : parts(path)) {
+            if (stored(key).empty())
+                m_keys.push_back(key);
+            key = stored(key) + '\\' + part;
+        }
+        if (stored(key).empty())
+            m_keys.push_back(key);
+    }
     // Stores the bytes as value `name` of root\path, creating the key.
     void setValue(RegHandle root, const std::string &path, const std::string &name,
-                  const std::string &bytes);
+                  const std::string &bytes)
+    {
+        addKey(root, path);
+        m_values[lower(find(root, path) + '|' + name)] = bytes;
+    }
 
     struct OpenCall {
         RegHandle root;
@@ -31,21 +46,96 @@ public:
     std::size_t openHandleCount() const { return m_handles.size(); }
 
     RegStatus openKey(RegHandle root, const char *path, std::uint32_t options, std::uint32_t access,
-                      RegHandle *result) override;
+                      RegHandle *result) override
+    {
+        openCalls.push_back({root, path, options, access});
+        const std::string key = find(root, path);
+        if (key.empty())
+            return kRegFileNotFound;
+        m_handles[ *result = m_nextHandle++] = key;
+        return kRegSuccess;
+    }
     RegStatus queryValue(RegHandle key, const char *valueName, unsigned char *data,
-                         std::uint32_t *byteCount) override;
-    RegStatus queryInfoKey(RegHandle key, char *className, std::uint32_t *classLength,
-                           std::uint32_t *subKeyCount) override;
+                         std::uint32_t *byteCount) override
+    {
+        queryByteCounts.push_back(*byteCount);
+        const auto value = m_values.find(lower(find(key, {}) + '|' + valueName));
+        if (value == m_values.end())
+            return kRegFileNotFound;
+        const std::uint32_t room = *byteCount;
+        *byteCount = std::uint32_t(value->second.size());
+        if (*byteCount > room)
+            return kRegMoreData;
+        std::memcpy(data, value->second.data(), *byteCount);
+        return kRegSuccess;
+    }
+    RegStatus queryInfoKey(RegHandle key, char *, std::uint32_t *, std::uint32_t *count) override
+    {
+        *count = std::uint32_t(children(find(key, {})).size());
+        return kRegSuccess;
+    }
     RegStatus enumKey(RegHandle key, std::uint32_t index, char *name, std::uint32_t *nameLength,
-                      char *className, std::uint32_t *classLength,
-                      std::uint64_t *lastWriteTime) override;
-    RegStatus closeKey(RegHandle key) override;
+                      char *, std::uint32_t *, std::uint64_t *) override
+    {
+        const std::vector<std::string> names = children(find(key, {}));
+        if (index >= names.size())
+            return kRegNoMoreItems;
+        if (names[index].size() + 1 > *nameLength)
+            return kRegMoreData;
+        std::memcpy(name, names[index].c_str(), names[index].size() + 1);
+        *nameLength = std::uint32_t(names[index].size());
+        return kRegSuccess;
+    }
+    RegStatus closeKey(RegHandle key) override
+    {
+        return m_handles.erase(key) ? kRegSuccess : kRegInvalidHandle;
+    }
 
 private:
+    static std::string lower(std::string s)
+    {
+        for (char &c : s)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    }
+    // Like Windows, empty parts (a trailing or doubled backslash) are passed over.
+    static std::vector<std::string> parts(const std::string &path)
+    {
+        std::vector<std::string> out{{}};
+        for (char c : path)
+            if (c != '\\')
+                out.back() += c;
+            else if (!out.back().empty())
+                out.emplace_back();
+        if (out.back().empty())
+            out.pop_back();
+        return out;
+    }
     // A key's full name ("<root>\A\B") as added, "" when there is none.
-    std::string stored(const std::string &key) const;
-    std::string find(RegHandle at, const std::string &path) const;
-    std::vector<std::string> children(const std::string &key) const;
+    std::string stored(const std::string &key) const
+    {
+        for (const std::string &k : m_keys)
+            if (lower(k) == lower(key))
+                return k;
+        return {};
+    }
+    std::string find(RegHandle at, const std::string &path) const
+    {
+        const auto open = m_handles.find(at);
+        std::string key = open != m_handles.end() ? open->second : std::to_string(at);
+        for (const std::string &part : parts(path))
+            key += '\\' + part;
+        return stored(key);
+    }
+    std::vector<std::string> children(const std::string &key) const
+    {
+        std::vector<std::string> out;
+        const std::string prefix = lower(key) + '\\';
+        for (const std::string &k : m_keys)
+            if (lower(k).rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos)
+                out.push_back(k.substr(prefix.size()));
+        return out;
+    }
 
     std::vector<std::string> m_keys;             // full names, in the order they were added
     std::map<std::string, std::string> m_values; // lower-case "key|name" -> bytes
