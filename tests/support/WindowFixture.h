@@ -37,8 +37,7 @@ protected:
     {
         ShutdownActions recorded;
         recorded.startHost = [this](const QString &path) {
-            m_events << QStringLiteral("host ") + path;
-            return true;
+            return m_events << "host " + path, true;
         };
         recorded.endProcess = [this] { m_events << QStringLiteral("end"); };
         return recorded;
@@ -48,20 +47,16 @@ protected:
         m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recordedShutdown());
         return *m_window;
     }
-    QPushButton *start() const
+    QPushButton *start() const { return m_window->findChild<QPushButton *>("Command1"); }
+    QLabel *banner() const { return m_window->findChild<QLabel *>("Label1"); }
+    QString inFolder(const QString &name) const { return m_folder + '/' + name; }
+    void writeInFolder(const QString &name, const QByteArray &bytes)
     {
-        return m_window->findChild<QPushButton *>(QStringLiteral("Command1"));
-    }
-    QLabel *banner() const { return m_window->findChild<QLabel *>(QStringLiteral("Label1")); }
-
-    QString inFolder(const QString &name) const { return m_folder + QLatin1Char('/') + name; }
-    void writeInFolder(const QString &name, const QByteArray &content)
-    {
-        writeFile(inFolder(name), content);
+        writeFile(inFolder(name), bytes);
     }
     bool copyData(const QString &name)
     {
-        return QFile::copy(sourceDataDir() + QLatin1Char('/') + name, inFolder(name));
+        return QFile::copy(sourceDataDir() + '/' + name, inFolder(name));
     }
     // ports/COM1..4 as plain files, which never open as a port on any machine.
     void deadPorts(int except = 0)
