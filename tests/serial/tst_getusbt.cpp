@@ -62,8 +62,6 @@ private slots:
         const QString p = "SOFTWARE\\Nuvora|V";
         QTest::newRow("key missing") << "" << p << QByteArray();
         QTest::newRow("value missing") << "W|x" << p << QByteArray();
-        QTest::newRow("no case") << "v|COM6"
-                                 << "software\\NUVORA|V" << QByteArray("COM6");
         QTest::newRow("trailing \\") << "V|COM8"
                                      << "SOFTWARE\\Nuvora\\|V" << QByteArray("COM8");
         QTest::newRow("254 + terminator") << "V|" + QString(254, 'a') << p << QByteArray(254, 'a');

@@ -2,7 +2,7 @@
 
 #include "serial/RegistryApi.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -11,8 +11,8 @@
 namespace nuvora {
 
 // A registry held in memory, behaving like the Windows one where the adapter lookup can tell:
-// names compare without regard to case, values are raw bytes (a string without terminator or
-// one longer than any buffer can be stored), subkeys enumerate in the order they were added.
+// values are raw bytes (a string without terminator or one longer than any buffer can be
+// stored), subkeys enumerate in the order they were added, empty path parts are passed over.
 // It records how it was used.
 class RegistryMemory : public RegistryApi {
 public:
@@ -21,11 +21,11 @@ public:
     {
         std::string key = std::to_string(root);
         for (const std::string &part : parts(path)) {
-            if (stored(key).empty())
+            if (!exists(key))
                 m_keys.push_back(key);
-            key = stored(key) + '\\' + part;
+            key += '\\' + part;
         }
-        if (stored(key).empty())
+        if (!exists(key))
             m_keys.push_back(key);
     }
     // Stores the bytes as value `name` of root\path, creating the key.
@@ -33,7 +33,7 @@ public:
                   const std::string &bytes)
     {
         addKey(root, path);
-        m_values[lower(find(root, path) + '|' + name)] = bytes;
+        m_values[find(root, path) + '|' + name] = bytes;
     }
 
     struct OpenCall {
@@ -59,7 +59,7 @@ public:
                          std::uint32_t *byteCount) override
     {
         queryByteCounts.push_back(*byteCount);
-        const auto value = m_values.find(lower(find(key, {}) + '|' + valueName));
+        const auto value = m_values.find(find(key, {}) + '|' + valueName);
         if (value == m_values.end())
             return kRegFileNotFound;
         const std::uint32_t room = *byteCount;
@@ -92,12 +92,6 @@ public:
     }
 
 private:
-    static std::string lower(std::string s)
-    {
-        for (char &c : s)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    }
     // Like Windows, empty parts (a trailing or doubled backslash) are passed over.
     static std::vector<std::string> parts(const std::string &path)
     {
@@ -111,34 +105,31 @@ private:
             out.pop_back();
         return out;
     }
-    // A key's full name ("<root>\A\B") as added, "" when there is none.
-    std::string stored(const std::string &key) const
+    bool exists(const std::string &key) const
     {
-        for (const std::string &k : m_keys)
-            if (lower(k) == lower(key))
-                return k;
-        return {};
+        return std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end();
     }
+    // A key's full name ("<root>\\A\\B"), "" when there is none.
     std::string find(RegHandle at, const std::string &path) const
     {
         const auto open = m_handles.find(at);
         std::string key = open != m_handles.end() ? open->second : std::to_string(at);
         for (const std::string &part : parts(path))
             key += '\\' + part;
-        return stored(key);
+        return exists(key) ? key : std::string();
     }
     std::vector<std::string> children(const std::string &key) const
     {
         std::vector<std::string> out;
-        const std::string prefix = lower(key) + '\\';
+        const std::string prefix = key + '\\';
         for (const std::string &k : m_keys)
-            if (lower(k).rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos)
+            if (k.rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos)
                 out.push_back(k.substr(prefix.size()));
         return out;
     }
 
     std::vector<std::string> m_keys;             // full names, in the order they were added
-    std::map<std::string, std::string> m_values; // lower-case "key|name" -> bytes
+    std::map<std::string, std::string> m_values; // "key|name" -> bytes
     std::map<RegHandle, std::string> m_handles;  // open handles -> full names
     RegHandle m_nextHandle = 1;
 };
