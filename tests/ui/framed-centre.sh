@@ -44,10 +44,14 @@ done
 pids+=("$wm")
 wm_up || { echo "the window manager did not start:"; cat "$work/openbox.log"; exit 1; }
 
-# A program folder of its own (the program and one language file) in a folder holding the
-# host program, which notes the folder it was started in.
-mkdir "$work/prog" "$work/elsewhere"
+# A program folder of its own (the program, one language file, COM1 leading to a simulated
+# device, so that no box stops the start-up) in a folder holding the host program, which notes
+# the folder it was started in.
+mkdir -p "$work/prog/ports" "$work/elsewhere"
 cp "$BIN/Nuvora" "$BIN/English.lng" "$work/prog/"
+"$BIN/nuvora-devsim" --link "$work/prog/ports/COM1" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -L "$work/prog/ports/COM1" ] && break; sleep 0.1; done
 printf '#!/bin/sh\npwd -P > host-ran\n' >"$work/DUVODORUVI.EXE"
 chmod +x "$work/DUVODORUVI.EXE"
 
