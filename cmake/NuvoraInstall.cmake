@@ -87,3 +87,24 @@ if(TARGET Nuvora)
   endforeach()
   add_custom_target(nuvora_icons ALL DEPENDS ${icon_files})
 endif()
+
+# `./run package`: a Debian package of the same layout. Its Qt dependencies are read off the
+# binaries by dpkg-shlibdeps, so they follow whatever Qt the build linked.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME nuvora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Nuvora developers")
+set(CPACK_PACKAGE_CONTACT "Nuvora developers <nuvora@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "writes S-record images into a device's EEPROM over a serial line")
+set(CPACK_PACKAGE_DESCRIPTION "Nuvora loads an S-record image (S2 records) and writes it into
+the EEPROM of a device over a serial line in acknowledged 16-byte frames. The package
+holds the window program, the command line nuvora-cli (which can also program several
+devices at once) and the device simulator nuvora-devsim.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /opt/nuvora)
+# The links and desktop files have absolute destinations: stage them under DESTDIR.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
