@@ -3,11 +3,13 @@
 # from another folder with Qt options on its command line (which it must ignore): the outer
 # frame, title bar included, must end up centred on the screen, and the window manager's close
 # request must end it cleanly: settings saved beside the program, the host program started in
-# the folder above, exit status 0. Exit 77 (skipped) only when the X tools are missing.
+# the folder above, exit status 0. Exit 77 (skipped) only when the X tools are missing, and
+# never under ./run test (there a missing tool fails it).
 set -euo pipefail
 BIN=${1:?usage: framed-centre.sh BIN_DIR}
+source "$(dirname "$0")/../support/missing-tool.sh"
 for tool in Xvfb openbox xwininfo xprop wmctrl; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+    command -v "$tool" >/dev/null || missing_tool "$tool is not installed"
 done
 
 work=$(mktemp -d)

@@ -3,15 +3,14 @@
 # beforehand with Wine's own reg tool. One fresh prefix, booted once, serves every case.
 # Usage: run-getusbt-check.sh CHECK_EXE   (exit 77 = skipped: wine or the cross compiler absent)
 set -uo pipefail
+source "$(dirname "$0")/../support/missing-tool.sh"
 
 check_exe=${1:-}
 if ! command -v wine >/dev/null 2>&1 || ! command -v wineserver >/dev/null 2>&1; then
-    echo "SKIP: wine is not installed"
-    exit 77
+    missing_tool "wine is not installed"
 fi
 if [ -z "$check_exe" ] || [ ! -f "$check_exe" ]; then
-    echo "SKIP: the mingw-w64 cross compiler is not installed (no check program)"
-    exit 77
+    missing_tool "no check program: the mingw-w64 cross compiler was missing at configure time"
 fi
 
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/nuvora-wine.XXXXXX")
