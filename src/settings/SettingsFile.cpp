@@ -4,10 +4,10 @@
 #include "base/FileErrors.h"
 #include "base/FileWrite.h"
 #include "base/TextFile.h"
+#include "base/UserFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 
 #include <limits>
@@ -55,9 +55,9 @@ SettingsFile::SettingsFile(const QString &programFolder)
 {
     QString folder = programFolder;
     if (!folderWritable(folder)) {
-        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-        if (!config.isEmpty())
-            folder = config;
+        const QString user = UserFolder();
+        if (!user.isEmpty())
+            folder = user;
     }
     m_path = QDir(folder).filePath(kSettingsFileName);
 }
