@@ -1,5 +1,7 @@
 #include "serial/PortNames.h"
 
+#include "base/UserFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -11,12 +13,47 @@ namespace {
 constexpr int kFirstUsbNumber = 5; // /dev/ttyUSB0 is number 5
 constexpr int kLastPortNumber = 32767; // ComPort is a signed 16-bit number
 
-QString aliasPath(int number, const QString &programFolder)
+QString aliasPath(int number, const QString &folder)
 {
-    return QDir(programFolder).filePath(QStringLiteral("ports/COM%1").arg(number));
+    return QDir(folder).filePath(QStringLiteral("ports/COM%1").arg(number));
+}
+
+// A dangling link still names the port the user meant: opening it says what is wrong.
+bool aliasExists(const QString &alias)
+{
+    return QFileInfo(alias).isSymLink() || QFileInfo::exists(alias);
+}
+
+// The folders whose aliases count, the first one winning.
+QStringList aliasFolders(const QString &programFolder)
+{
+    QStringList folders;
+    if (!programFolder.isEmpty())
+        folders << programFolder;
+    const QString user = UserFolder();
+    if (!user.isEmpty() && !folders.contains(user))
+        folders << user;
+    return folders;
+}
+
+// The alias that number leads to, or empty.
+QString aliasFor(int number, const QStringList &folders)
+{
+    for (const QString &folder : folders) {
+        const QString alias = aliasPath(number, folder);
+        if (aliasExists(alias))
+            return alias;
+    }
+    return {};
 }
 
 } // namespace
+
+QString UserPortsFolder()
+{
+    const QString user = UserFolder();
+    return user.isEmpty() ? QString() : QDir(user).filePath(QStringLiteral("ports"));
+}
 
 QString PortDevice(int number, const QString &programFolder)
 {
@@ -26,12 +63,9 @@ QString PortDevice(int number, const QString &programFolder)
     Q_UNUSED(programFolder);
     return QStringLiteral("COM%1").arg(number);
 #else
-    if (!programFolder.isEmpty()) {
-        const QString alias = aliasPath(number, programFolder);
-        // A dangling link still names the port the user meant: opening it says what is wrong.
-        if (QFileInfo(alias).isSymLink() || QFileInfo::exists(alias))
-            return alias;
-    }
+    const QString alias = aliasFor(number, aliasFolders(programFolder));
+    if (!alias.isEmpty())
+        return alias;
     if (number < kFirstUsbNumber)
         return QStringLiteral("/dev/ttyS%1").arg(number - 1);
     return QStringLiteral("/dev/ttyUSB%1").arg(number - kFirstUsbNumber);
@@ -49,9 +83,10 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
     return n >= 1 && n <= kLastPortNumber ? n : 0;
 #else
     const QString target = QFileInfo(device).canonicalFilePath();
-    // An alias names its number directly.
-    if (!programFolder.isEmpty()) {
-        const QDir ports(QDir(programFolder).filePath(QStringLiteral("ports")));
+    const QStringList folders = aliasFolders(programFolder);
+    // An alias names its number directly, unless a folder before its own has that number.
+    for (const QString &folder : folders) {
+        const QDir ports(QDir(folder).filePath(QStringLiteral("ports")));
         static const QRegularExpression aliasName(QStringLiteral("^COM(\\d+)$"));
         const auto entries = ports.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot,
                                                  QDir::Name);
@@ -60,7 +95,9 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
             if (!m.hasMatch())
                 continue;
             const int n = m.captured(1).toInt();
-            if (n < 1 || n > kLastPortNumber)
+            if (n < 1 || n > kLastPortNumber ||
+                QDir::cleanPath(QFileInfo(aliasFor(n, folders)).absoluteFilePath()) !=
+                    QDir::cleanPath(entry.absoluteFilePath()))
                 continue;
             if (entry.absoluteFilePath() == QFileInfo(device).absoluteFilePath()
                 || (!target.isEmpty() && entry.canonicalFilePath() == target))
@@ -83,7 +120,7 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
     if (n < 1 || n > kLastPortNumber)
         return 0;
     // An alias for this number would send the number elsewhere; then the device has none.
-    if (!programFolder.isEmpty() && QFileInfo(aliasPath(n, programFolder)).exists())
+    if (!aliasFor(n, folders).isEmpty() && QFileInfo(aliasFor(n, folders)).exists())
         return 0;
     return n;
 #endif

@@ -5,13 +5,18 @@
 namespace nuvora {
 
 // The device behind a port number: on Windows COMn; elsewhere the alias ports/COMn in the
-// program folder when it exists, else /dev/ttyS(n-1) for 1..4 and /dev/ttyUSB(n-5) from 5 on.
-// Numbers below 1 have no device: the result is empty.
+// program folder when it exists, else the same alias in the user's folder (UserPortsFolder),
+// else /dev/ttyS(n-1) for 1..4 and /dev/ttyUSB(n-5) from 5 on. Numbers below 1 have no
+// device: the result is empty.
 QString PortDevice(int number, const QString &programFolder);
 
 // The port number whose device is `device` under the rule above, or 0 when no number leads
-// there. An alias in the program folder wins over the fixed names.
+// there. An alias wins over the fixed names, the program folder's over the user's.
 int PortNumberForDevice(const QString &device, const QString &programFolder);
+
+// Where the user's own aliases live (~/.config/Nuvora/ports): an installed copy's program
+// folder is read-only. Empty when the system names no configuration folder.
+QString UserPortsFolder();
 
 // A user's PORT argument: a number ("7"), a Windows name ("COM7", any case) or a device path.
 struct PortArgument {

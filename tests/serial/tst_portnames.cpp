@@ -47,6 +47,24 @@ private slots:
         QCOMPARE(PortNumberForDevice("/dev/ttyUSB0", folder.path()), 0);
     }
 
+    // The user's own aliases count after the program folder's, which wins on the same number.
+    void userAliases()
+    {
+        QTemporaryDir folder, config;
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const QString user = config.filePath("Nuvora"), target = folder.filePath("fake-tty");
+        test::writeFile(target, {});
+        QVERIFY(test::linkPort(user, 9, target) && test::linkPort(user, 5, target));
+        QVERIFY(test::linkPort(user, 3, "/dev/null") && test::linkPort(folder.path(), 3, target));
+        QCOMPARE(UserPortsFolder(), user + "/ports");
+        QCOMPARE(PortDevice(9, folder.path()), user + "/ports/COM9");
+        QCOMPARE(PortDevice(3, folder.path()), folder.filePath("ports/COM3"));
+        QCOMPARE(PortNumberForDevice(target, folder.path()), 3);
+        QCOMPARE(PortNumberForDevice("/dev/null", folder.path()), 0);    // its COM3 is hidden
+        QCOMPARE(PortNumberForDevice("/dev/ttyUSB0", folder.path()), 0); // the user's COM5 took it
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     void argument_data()
     {
         QTest::addColumn<QString>("text");
