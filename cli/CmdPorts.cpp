@@ -23,18 +23,32 @@ namespace {
 
 constexpr quint16 kFtdiVendorId = 0x0403;
 
+constexpr int kExitAlias = 4;
+
 const char kPortsHelp[] =
     "usage: nuvora-cli ports [--folder DIR] [--sysfs ROOT]\n"
+    "       nuvora-cli ports --alias N DEVICE [--by-id DIR]\n"
+    "       nuvora-cli ports --unalias N\n"
     "\n"
     "Lists every serial port of this machine with the port number the window uses for it\n"
     "(Com menu and settings file COM=), its USB vendor and product ids, FTDI adapters marked,\n"
-    "and the port that the Com menu's USB item would choose now.\n"
+    "the ports/COMn aliases and the port that the Com menu's USB item would choose now.\n"
+    "\n"
+    "--alias gives DEVICE the port number N for this user: the link COMN in the user's own\n"
+    "alias folder (~/.config/Nuvora/ports), to the device's stable name under /dev/serial/by-id\n"
+    "when it has one. The window and the program command then reach DEVICE as port N; an alias\n"
+    "of the same number in the program folder still wins.\n"
     "\n"
     "  --folder DIR   program folder whose ports/COMn aliases count (default: this program's)\n"
     "  --sysfs ROOT   where the kernel's sysfs tree is (default: /sys)\n"
+    "  --alias N      make the user's alias COMN (N: 1 to 32767 or COMN) for DEVICE, replacing\n"
+    "                 one of that number\n"
+    "  --unalias N    remove the user's alias COMN\n"
+    "  --by-id DIR    where the stable device names are (default: /dev/serial/by-id)\n"
     "  --help         show this text\n"
     "\n"
-    "exit status: 0 listed (also when there are no ports), 2 usage error.\n";
+    "exit status: 0 listed (also when there are no ports), alias made or removed, 2 usage\n"
+    "error, 4 the alias cannot be made or removed (the reason follows).\n";
 
 QString usbIds(const QSerialPortInfo &info)
 {
@@ -61,11 +75,13 @@ QString details(const QSerialPortInfo &info)
     return parts.join(QStringLiteral(", "));
 }
 
-// The ports/COMn aliases of the program folder (links a user, an installer or the simulator
-// made); they take precedence over the fixed device names.
-void printAliases(const QString &folder)
+// The ports/COMn aliases in one folder (links a user, an installer or the simulator made);
+// they take precedence over the fixed device names.
+void printAliases(const QString &portsFolder, const QString &programFolder)
 {
-    const QDir ports(folder + QStringLiteral("/ports"));
+    if (portsFolder.isEmpty())
+        return;
+    const QDir ports(portsFolder);
     const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
     QList<QPair<int, QFileInfo>> aliases;
     for (const QFileInfo &entry :
@@ -81,9 +97,58 @@ void printAliases(const QString &folder)
     std::printf("\nAliases in %s:\n", qPrintable(QDir::toNativeSeparators(ports.path())));
     for (const auto &[number, entry] : aliases) {
         const QString target = entry.isSymLink() ? entry.symLinkTarget() : entry.filePath();
+        const bool hidden = QFileInfo(PortDevice(number, programFolder)).absoluteFilePath() !=
+                            entry.absoluteFilePath();
         std::printf("  COM%-5d -> %s%s\n", number, qPrintable(QDir::toNativeSeparators(target)),
-                    entry.exists() ? "" : "  (missing: the port will not open)");
+                    hidden           ? "  (hidden by the program folder's alias)"
+                    : entry.exists() ? ""
+                                     : "  (missing: the port will not open)");
     }
+}
+
+int aliasError(const QString &why, int status)
+{
+    std::fprintf(stderr, "nuvora-cli ports: %s\n", qPrintable(why));
+    return status;
+}
+
+// --alias N DEVICE and --unalias N: port numbers of the user's own.
+int changeAlias(const QString &alias, const QString &unalias, const QString &device,
+                const QString &byId, const QString &programFolder)
+{
+    if (alias.isEmpty() && unalias.isEmpty())
+        return aliasError(QStringLiteral("unknown argument '%1'").arg(device), kExitUsage);
+    if (!alias.isEmpty() && !unalias.isEmpty())
+        return aliasError(QStringLiteral("--alias and --unalias do not go together"), kExitUsage);
+    const PortArgument port = ParsePortArgument(alias.isEmpty() ? unalias : alias);
+    if (!port.valid || port.number == 0)
+        return aliasError(QStringLiteral("'%1' is not a port number (1 to 32767, or COMn)")
+                              .arg(alias.isEmpty() ? unalias : alias),
+                          kExitUsage);
+    QString error;
+    if (!unalias.isEmpty()) {
+        if (!device.isEmpty())
+            return aliasError(QStringLiteral("--unalias takes no DEVICE"), kExitUsage);
+        if (!RemoveUserAlias(port.number, error))
+            return aliasError(error, kExitAlias);
+        std::printf("COM%d: alias removed\n", port.number);
+        return 0;
+    }
+    if (device.isEmpty())
+        return aliasError(QStringLiteral("--alias N needs a DEVICE"), kExitUsage);
+    if (!QFileInfo::exists(device))
+        return aliasError(QStringLiteral("no device %1").arg(device), kExitAlias);
+    const QString target = StableDeviceName(device, byId);
+    const QString made = QDir(UserPortsFolder()).filePath(QStringLiteral("COM%1").arg(port.number));
+    const QString before = QFileInfo(made).symLinkTarget();
+    if (!MakeUserAlias(port.number, target, error))
+        return aliasError(error, kExitAlias);
+    std::printf("COM%d -> %s (%s)%s\n", port.number, qPrintable(target), qPrintable(made),
+                before.isEmpty() ? "" : qPrintable(QStringLiteral(", was -> ") + before));
+    const QString winner = PortDevice(port.number, programFolder);
+    if (QFileInfo(winner).absoluteFilePath() != QFileInfo(made).absoluteFilePath())
+        std::printf("warning: %s wins over it\n", qPrintable(winner));
+    return 0;
 }
 
 } // namespace
@@ -92,11 +157,18 @@ int runPorts(const QStringList &args)
 {
     QString folder = QCoreApplication::applicationDirPath();
     QString sysfs = QString::fromLatin1(kDefaultSysfsRoot);
+    QString alias, unalias, device;
+    QString byId = QStringLiteral("/dev/serial/by-id");
     if (const auto done = parseArguments("ports", args, kPortsHelp,
                                          {{"--folder", "a folder", &folder},
-                                          {"--sysfs", "a folder", &sysfs}},
-                                         nullptr))
+                                          {"--sysfs", "a folder", &sysfs},
+                                          {"--alias", "a port number", &alias},
+                                          {"--unalias", "a port number", &unalias},
+                                          {"--by-id", "a folder", &byId}},
+                                         &device))
         return *done;
+    if (!alias.isEmpty() || !unalias.isEmpty() || !device.isEmpty())
+        return changeAlias(alias, unalias, device, byId, folder);
 
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
@@ -118,7 +190,8 @@ int runPorts(const QStringList &args)
         }
     }
 
-    printAliases(folder);
+    printAliases(QDir(folder).filePath(QStringLiteral("ports")), folder);
+    printAliases(UserPortsFolder(), folder);
 
     const std::string usb = ftdiSysfsPortName(sysfs.toStdString());
     if (usb.empty()) {

@@ -15,7 +15,8 @@ int runInfo(const QStringList &args);
 int runProgram(const QStringList &args);
 
 // ports [--folder DIR] [--sysfs ROOT]: the serial ports under the window's port numbers and the
-// port the USB item would choose (2 usage).
+// port the USB item would choose; --alias N DEVICE and --unalias N change the user's own port
+// numbers (2 usage, 4 the alias cannot be made or removed).
 int runPorts(const QStringList &args);
 
 } // namespace nuvora::cli

@@ -20,7 +20,9 @@ const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE] [--lang NAME]"}},
-        {QStringLiteral("ports"), {nuvora::cli::runPorts, "ports [--folder DIR] [--sysfs ROOT]"}},
+        {QStringLiteral("ports"),
+         {nuvora::cli::runPorts,
+          "ports [--folder DIR] [--sysfs ROOT] | --alias N DEVICE | --unalias N"}},
         {QStringLiteral("program"),
          {nuvora::cli::runProgram, "program IMAGE --port PORT [--lang NAME]"}},
     };

@@ -9,6 +9,17 @@ _nuvora_cli_folder()
     program=$(readlink -f "$program") && printf '%s\n' "${program%/*}"
 }
 
+# Port numbers: the aliases ports/COMn in the given folders.
+_nuvora_cli_aliases()
+{
+    local folder f
+    for folder; do
+        for f in "$folder"/ports/COM*; do
+            [ -e "$f" ] || [ -L "$f" ] && printf '%s\n' "${f##*/COM}"
+        done
+    done
+}
+
 _nuvora_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
@@ -19,17 +30,26 @@ _nuvora_cli()
         return
     fi
     folder=$(_nuvora_cli_folder)
+    local user=${XDG_CONFIG_HOME:-$HOME/.config}/Nuvora
+    if [ "${COMP_WORDS[COMP_CWORD-2]}" = --alias ]; then
+        prev=--device # the word after --alias N
+    fi
     case $prev in
-    --port)
+    --port | --device)
         # Alias numbers first: they are what the window's Com menu and the settings use.
-        for f in "$folder"/ports/COM*; do
-            [ -e "$f" ] || [ -L "$f" ] && words+=("${f##*/COM}")
-        done
+        [ "$prev" = --port ] && mapfile -t words < <(_nuvora_cli_aliases "$folder" "$user")
         for f in /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyACM*; do
             [ -e "$f" ] && words+=("$f")
         done
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")
         return
+        ;;
+    --unalias)
+        mapfile -t COMPREPLY < <(compgen -W "$(_nuvora_cli_aliases "$user")" -- "$cur")
+        return
+        ;;
+    --alias)
+        return # a number of the user's choice
         ;;
     --lang)
         for f in "$folder"/*.lng; do
@@ -43,7 +63,7 @@ _nuvora_cli()
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
-    --folder | --sysfs)
+    --folder | --sysfs | --by-id)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
@@ -53,7 +73,7 @@ _nuvora_cli()
         case ${COMP_WORDS[1]} in
         info) words=(--dump --lang --help) ;;
         program) words=(--port --lang --help) ;;
-        ports) words=(--folder --sysfs --help) ;;
+        ports) words=(--folder --sysfs --alias --unalias --by-id --help) ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")
         return

@@ -3,8 +3,13 @@
 #include "base/UserFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace nuvora {
 
@@ -124,6 +129,66 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
         return 0;
     return n;
 #endif
+}
+
+QString StableDeviceName(const QString &device, const QString &byIdFolder)
+{
+    const QFileInfo given(device);
+    const QString target = given.canonicalFilePath();
+    const QDir stable(byIdFolder);
+    if (!target.isEmpty() && given.absolutePath() != stable.absolutePath()) {
+        const auto names =
+            stable.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &name : names) {
+            if (name.canonicalFilePath() == target)
+                return name.absoluteFilePath();
+        }
+    }
+    return given.absoluteFilePath();
+}
+
+bool MakeUserAlias(int number, const QString &target, QString &error)
+{
+    const QString folder = UserPortsFolder();
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        error = QStringLiteral("cannot make the folder %1").arg(folder);
+        return false;
+    }
+    const QString alias = aliasPath(number, UserFolder());
+    if (aliasExists(alias) && !QFileInfo(alias).isSymLink()) {
+        error = QStringLiteral("%1 is not a link: it stays").arg(alias);
+        return false;
+    }
+    // Beside it first, then over it: the old alias stays until the new one is whole.
+    const QString fresh = alias + QStringLiteral(".new");
+    QFile::remove(fresh);
+    QFile link(target);
+    if (!link.link(fresh)) {
+        error = QStringLiteral("cannot create the link %1: %2").arg(fresh, link.errorString());
+        return false;
+    }
+    if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(alias).constData())) {
+        error = QStringLiteral("cannot replace %1: %2")
+                    .arg(alias, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(fresh);
+        return false;
+    }
+    return true;
+}
+
+bool RemoveUserAlias(int number, QString &error)
+{
+    const QString alias = aliasPath(number, UserFolder());
+    if (!QFileInfo(alias).isSymLink()) {
+        error = aliasExists(alias) ? QStringLiteral("%1 is not a link: it stays").arg(alias)
+                                   : QStringLiteral("there is no alias %1").arg(alias);
+        return false;
+    }
+    if (!QFile::remove(alias)) {
+        error = QStringLiteral("cannot remove %1").arg(alias);
+        return false;
+    }
+    return true;
 }
 
 PortArgument ParsePortArgument(const QString &text)

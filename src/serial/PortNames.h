@@ -18,6 +18,16 @@ int PortNumberForDevice(const QString &device, const QString &programFolder);
 // folder is read-only. Empty when the system names no configuration folder.
 QString UserPortsFolder();
 
+// What an alias to `device` should link to: its name in byIdFolder (/dev/serial/by-id, names
+// that keep to the adapter whatever order it was plugged in) when one leads to the same device,
+// else the device as given, made absolute.
+QString StableDeviceName(const QString &device, const QString &byIdFolder);
+
+// Links the user's alias COMn to target, replacing an alias of that number; false with the
+// reason when it cannot. RemoveUserAlias takes one away.
+bool MakeUserAlias(int number, const QString &target, QString &error);
+bool RemoveUserAlias(int number, QString &error);
+
 // A user's PORT argument: a number ("7"), a Windows name ("COM7", any case) or a device path.
 struct PortArgument {
     bool valid = false;

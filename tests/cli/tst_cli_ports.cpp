@@ -5,6 +5,8 @@
 
 #include "serial/PortNames.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +70,72 @@ private slots:
         const auto com12 = r.out.indexOf("  COM12    -> /dev/null\n");
         QVERIFY2(com3 >= 0 && com12 > com3, r.out.constData());
         QVERIFY(!r.out.contains("README"));
+    }
+    // --alias and --unalias in a fresh user folder; BYID holds usb-FTDI_A1 -> /dev/null, the
+    // program folder COM8 -> /dev/full. `aliases` lists the user's folder before and after.
+    void alias_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says"); // on stdout, or stderr when failed
+        QTest::addColumn<QString>("after");
+        using L = QStringList;
+        QTest::newRow("stable name preferred")
+            << "" << L{"--alias", "7", "/dev/null"} << 0 << "COM7 -> BYID/usb-FTDI_A1"
+            << "COM7=BYID/usb-FTDI_A1";
+        QTest::newRow("no stable name")
+            << "" << L{"--alias", "COM7", "/dev/zero"} << 0 << "COM7 -> /dev/zero"
+            << "COM7=/dev/zero";
+        QTest::newRow("replaced") << "COM7=/dev/zero" << L{"--alias", "7", "/dev/full"} << 0
+                                  << "was -> /dev/zero"
+                                  << "COM7=/dev/full";
+        QTest::newRow("program folder wins")
+            << "" << L{"--alias", "8", "/dev/zero"} << 0 << "warning: FOLDER/ports/COM8 wins"
+            << "COM8=/dev/zero";
+        QTest::newRow("removed") << "COM7=/dev/zero COM9=/dev/null" << L{"--unalias", "7"} << 0
+                                 << "COM7: alias removed"
+                                 << "COM9=/dev/null";
+        QTest::newRow("none to remove") << "" << L{"--unalias", "7"} << 4 << "no alias"
+                                        << "";
+        QTest::newRow("no such device")
+            << "" << L{"--alias", "7", "/dev/nowhere"} << 4 << "no device /dev/nowhere"
+            << "";
+        QTest::newRow("no device given") << "" << L{"--alias", "7"} << 2 << "needs a DEVICE"
+                                         << "";
+        QTest::newRow("not a number")
+            << "" << L{"--unalias", "/dev/null"} << 2 << "'/dev/null' is not a port number"
+            << "";
+    }
+    void alias()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        QFETCH(QString, after);
+        QTemporaryDir config, byId, folder;
+        const QString user = config.filePath("Nuvora");
+        const auto fill = [&](QString text) {
+            return text.replace("BYID", byId.path()).replace("FOLDER", folder.path());
+        };
+        QVERIFY(QFile::link("/dev/null", byId.filePath("usb-FTDI_A1")));
+        QVERIFY(test::linkPort(folder.path(), 8, "/dev/full"));
+        for (const QString &alias : before.split(' ', Qt::SkipEmptyParts))
+            QVERIFY(test::linkPort(user, alias.mid(3, 1).toInt(), alias.mid(5)));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        const auto r =
+            test::runProgram(QStringList{test::programPath("nuvora-cli"), "ports", "--by-id",
+                                         byId.path(), "--folder", folder.path()} +
+                                 args,
+                             env);
+        QCOMPARE(r.status, status);
+        QVERIFY2((status ? r.err : r.out).contains(fill(says).toUtf8()), r.out + r.err);
+        QStringList left;
+        for (const QFileInfo &link : QDir(user + "/ports").entryInfoList(QDir::System))
+            left << link.fileName() + '=' + link.symLinkTarget();
+        QCOMPARE(left.join(' '), fill(after));
     }
     void usage_data()
     {

@@ -54,6 +54,8 @@ printf '#!/bin/sh\n' >"$dir/bin/nuvora-cli" && chmod +x "$dir/bin/nuvora-cli"
 touch "$dir/bin/English.lng" "$dir/bin/Italiano.lng" "$dir/images/a.mhx" "$dir/images/B.MHX" \
     "$dir/images/notes.txt"
 ln -s /dev/null "$dir/bin/ports/COM7" && ln -s "$dir/gone" "$dir/bin/ports/COM12"
+mkdir -p "$dir/config/Nuvora/ports" && ln -s /dev/null "$dir/config/Nuvora/ports/COM13"
+export XDG_CONFIG_HOME=$dir/config
 cd "$dir/images"
 P=$dir/bin/nuvora-cli
 while IFS='|' read -r expected words; do
@@ -63,7 +65,8 @@ while IFS='|' read -r expected words; do
 done <<'EOF_TABLE'
 program|"$P" pro
 English Italiano|"$P" program a.mhx --lang ''
-12|"$P" program a.mhx --port 1
+12 13|"$P" program a.mhx --port 1
+13|"$P" ports --unalias ''
 B.MHX a.mhx sub|"$P" info ''
 --sysfs|"$P" ports --s
 EOF_TABLE
