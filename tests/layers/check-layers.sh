@@ -21,6 +21,7 @@ declare -A allowed=(
     [main]="base commands ui"
     [cli]="base settings image lang serial transfer commands cli"
     [devsim]="devsim protocol"
+    [icon]="icon" # the build's icon converter: Qt only, nothing of ours
 )
 # Headers that engines may not include even though their folder is below: an engine returns
 # results, the commands decide what the operator sees.
@@ -35,6 +36,7 @@ room_of() {
     src/*/*) local rest=${1#src/}; echo "${rest%%/*}" ;;
     cli/*) echo cli ;;
     tools/devsim/*) echo devsim ;;
+    tools/icon/*) echo icon ;;
     *) echo "?" ;;
     esac
 }
