@@ -44,17 +44,21 @@ else
 fi
 nuvora-devsim --help >/dev/null || fail "nuvora-devsim --help"
 
-step "program the simulator as an unprivileged user, worded by the installed Italiano.lng"
-# The words come from the program folder, found through the /usr/bin link: built-in English
-# would mean the link led the program astray.
+step "program the simulator as an unprivileged user through an alias of the user's own"
+# The words come from the installed Italiano.lng, found through the /usr/bin link: built-in
+# English would mean the link led the program astray.
 cp "$ROOT/data/sample.mhx" "$work/"
-nuvora-devsim --dump "$work/eeprom.bin" >"$work/sim.out" &
+nuvora-devsim --dump "$work/eeprom.bin" >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/sim.out")
 chmod o+rw "$pty"
-out=$("${NOBODY[@]}" env HOME="$work" nuvora-cli program "$work/sample.mhx" --port "$pty" \
-    --lang Italiano 2>&1) || fail "nuvora-cli program: status $?: $out"
+user=("${NOBODY[@]}" env -i HOME="$work/user" PATH=/usr/bin:/bin)
+mkdir "$work/user" && chown 65534:65534 "$work/user"
+"${user[@]}" nuvora-cli ports --alias 7 "$pty" >/dev/null || fail "nuvora-cli ports --alias"
+[ -L "$work/user/.config/Nuvora/ports/COM7" ] || fail "no alias in the user's ~/.config/Nuvora"
+out=$("${user[@]}" nuvora-cli program "$work/sample.mhx" --port 7 --lang Italiano 2>&1) \
+    || fail "nuvora-cli program: status $?: $out"
 [[ $out == *"Programmazione completata"* ]] || fail "not worded in Italian: $out"
 kill "$sim" && wait "$sim" 2>/dev/null || true
 sim=
