@@ -232,6 +232,19 @@ private slots:
         QCOMPARE(seen,
                  (QStringList{QString::number(icon), shownTitle, "Not available\nPlease select"}));
     }
+    void hostReallyStarts()
+    {
+        // The production start: detached, in the host's own folder, without waiting for it.
+        QTemporaryDir root;
+        const QString host = root.filePath(kHostProgram);
+        test::writeFile(host, "#!/bin/sh\npwd > started.txt\n");
+        QFile::setPermissions(host, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(systemShutdownActions().startHost(host));
+        const QString marker = root.filePath("started.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(test::readFile(marker).endsWith('\n'), 10000);
+        QCOMPARE(QString::fromLocal8Bit(test::readFile(marker)).trimmed(),
+                 QDir(root.path()).canonicalPath());
+    }
     void shutdown_data()
     {
         QTest::addColumn<bool>("portCloses");
