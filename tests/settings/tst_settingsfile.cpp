@@ -197,17 +197,19 @@ private slots:
         QFETCH(QString, config);
         QFETCH(QStringList, out);
         const QString dirs[2] = {m_dir->filePath("program"), m_dir->filePath("home")};
+        const auto read = QFile::ReadOwner | QFile::ReadOther;
+        const auto write = QFile::WriteOwner | QFile::WriteOther;
         for (int i : {0, 1}) {
             const QString kind = i ? config : program, file = dirs[i] + "/nuvora.ini";
             QDir().mkpath(dirs[i]);
             if (kind.contains('+')) {
                 test::writeFile(file, ini("4", "Old"));
-                QFile::setPermissions(file,
-                                      kind.endsWith('r') ? QFile::ReadOther : QFile::Permissions{});
+                QFile::setPermissions(file, kind.endsWith('r') ? read : QFile::Permissions{});
             }
-            QFile::setPermissions(
-                dirs[i], QFile::ReadOther | QFile::ExeOther |
-                             (kind.startsWith("rw") ? QFile::WriteOther : QFile::Permissions{}));
+            // The same rights for the owner (when the tests run unprivileged) and the others.
+            QFile::setPermissions(dirs[i],
+                                  read | QFile::ExeOwner | QFile::ExeOther |
+                                      (kind.startsWith("rw") ? write : QFile::Permissions{}));
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dirs[1]);
@@ -226,6 +228,7 @@ private slots:
         QVERIFY2(!box || text.section("box=", 1).section('\n', 0, 0).contains(path),
                  qPrintable(text));
         QVERIFY(path.endsWith("/nuvora.ini"));
+        QFile::setPermissions(path, read); // for a look at what the probe left
         QCOMPARE(test::readFile(path), program.contains('+') ? ini("4", "Old")
                                        : config == "rw"      ? ini("1", "")
                                                              : QByteArray());
