@@ -1,7 +1,7 @@
 #include "ui/AboutBox.h"
 
-#include "Version.h"
 #include "base/Prompter.h"
+#include "base/VersionText.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -53,12 +53,6 @@ QPixmap chipPicture()
 
 } // namespace
 
-QString versionText(int major, int minor, int revision)
-{
-    const QString r = revision == 0 ? QStringLiteral("0") : QStringLiteral("Beta%1").arg(revision);
-    return QStringLiteral("Rev. %1.%2.%3").arg(major).arg(minor).arg(r);
-}
-
 AboutBox::AboutBox(const QString &programFolder)
     : QWidget(nullptr, Qt::Window), m_programFolder(programFolder)
 {
@@ -91,8 +85,8 @@ AboutBox::AboutBox(const QString &programFolder)
     auto *line1 = new QFrame(frame1);
     line1->setObjectName(QStringLiteral("Line1"));
     line1->setFrameShape(QFrame::HLine);
-    auto *fixed1 = new QLabel(QStringLiteral("Writes message images into the device's EEPROM"),
-                              frame1);
+    auto *fixed1 =
+        new QLabel(QStringLiteral("Writes message images into the device's EEPROM"), frame1);
     auto *fixed2 = new QLabel(QStringLiteral("over a serial line, 16 bytes per frame."), frame1);
 
     auto *text = new QVBoxLayout(frame1);
@@ -120,10 +114,10 @@ void AboutBox::Form_Load()
     QImageReader reader(m_programFolder + QLatin1Char('/') + kIconFile);
     const QImage icon = reader.read();
     m_image2->setPixmap(icon.isNull() ? QPixmap()
-                                      : QPixmap::fromImage(icon.scaled(
-                                            48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+                                      : QPixmap::fromImage(icon.scaled(48, 48, Qt::KeepAspectRatio,
+                                                                       Qt::SmoothTransformation)));
     m_label0->setText(kAppTitle);
-    m_label1->setText(versionText(kVersionMajor, kVersionMinor, kVersionRevision));
+    m_label1->setText(programVersionText());
 }
 
 } // namespace nuvora

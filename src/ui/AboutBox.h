@@ -1,13 +1,12 @@
 #pragma once
 
+#include "base/VersionText.h"
+
 #include <QWidget>
 
 class QLabel;
 
 namespace nuvora {
-
-// "Rev. M.m.r": r is 0 for revision 0, otherwise "Beta" and the revision number.
-QString versionText(int major, int minor, int revision);
 
 // FrmInfo: the modeless About box with the program's icon, title and version. It deletes itself
 // when closed, so the next opening fills it anew.
