@@ -39,6 +39,10 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
       m_centring(new WindowCentring(*this))
 {
     setObjectName(QStringLiteral("Form1"));
+    // A window of fixed size has nothing to maximise: the title bar offers no such button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     QFont base(QStringLiteral("Verdana"));
     base.setPointSizeF(9.75);
     setFont(base);
@@ -74,8 +78,8 @@ int MainWindow::px(double twips) const
 
 void MainWindow::buildControls()
 {
-    const FormControls controls =
-        buildFormControls(*this, [this](double twips) { return px(twips); }, kLampPanelTwips);
+    const FormControls controls = buildFormControls(
+        *this, [this](double twips) { return px(twips); }, kLampPanelTwips);
     setCentralWidget(controls.client);
     m_banner = controls.banner;
     m_start = controls.start;
@@ -234,8 +238,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::mnuAbo_Click()
 {
     // One box at a time: a second click brings the open one to the front unchanged.
-    if (!m_about)
+    if (!m_about) {
         m_about = new AboutBox(m_programFolder);
+        // Over the main window, where the operator is looking, rather than at the screen's
+        // corner; a box already open stays where the operator put it.
+        m_about->adjustSize();
+        QRect placed(QPoint(), m_about->size());
+        placed.moveCenter(frameGeometry().center());
+        m_about->move(placed.topLeft());
+    }
     m_about->show();
     m_about->raise();
     m_about->activateWindow();

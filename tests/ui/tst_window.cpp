@@ -152,6 +152,14 @@ private slots:
         action("mnuAbo")->trigger();
         QPointer<AboutBox> first = m_window->aboutBox();
         QVERIFY(first && first->isVisible() && first->isWindow() && !first->isModal());
+        // Over the main window, not at the screen's corner; a main window of fixed size
+        // offers closing and minimising, no maximising.
+        const QPoint off = first->frameGeometry().center() - m_window->frameGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 4, qPrintable(QString::number(off.manhattanLength())));
+        const Qt::WindowFlags flags = m_window->windowFlags();
+        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint) &&
+                flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(first->titleLabel()->text(), QStringLiteral("Nuvora"));
         const QString version = versionText(kVersionMajor, kVersionMinor, kVersionRevision);
         QCOMPARE(first->versionLabel()->text(), version);
