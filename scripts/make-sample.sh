@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates data/sample.mhx: an 8 KiB message image of our own making (a greeting, a
 # scrolling banner table and a counting pattern), written as S2 records by srec_cat:
-#   srec_cat sample.bin -binary -o data/sample.mhx -motorola -address-length=3
+#   srec_cat sample.bin -binary -execution-start-address=0 -o data/sample.mhx -motorola \
+#       -address-length=3
+# The start address only brings the end record (S8) that marks the file as whole.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 TMP=$(mktemp -d)
@@ -21,4 +23,5 @@ trap 'rm -rf "$TMP"' EXIT
 } > "$TMP/sample.bin"
 
 [ "$(stat -c %s "$TMP/sample.bin")" -eq 8192 ] || { echo "sample is not 8 KiB" >&2; exit 1; }
-srec_cat "$TMP/sample.bin" -binary -o "$ROOT/data/sample.mhx" -motorola -address-length=3
+srec_cat "$TMP/sample.bin" -binary -execution-start-address=0 \
+    -o "$ROOT/data/sample.mhx" -motorola -address-length=3
