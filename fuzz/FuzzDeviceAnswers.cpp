@@ -2,12 +2,12 @@
 // acknowledgements, garbage, silence. The whole programming run must end, with an outcome that
 // fits what was sent and answered, and never more attempts than the retry rules allow.
 #include "FuzzSupport.h"
+#include "base/AppState.h"
+#include "base/RunView.h"
+#include "commands/StartCommand.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "base/AppState.h"
 #include "transfer/FrameExchange.h"
-#include "commands/StartCommand.h"
-#include "base/RunView.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -43,7 +43,6 @@ public:
     int requests = 0;
     int writes = 0;
     int mostSends = 0; // the most times one request came in a row
-
 
 private:
     void receive()
@@ -165,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         case RunOutcome::PortFailed:
             fuzz::broken("the pseudo-terminal would not open");
+        case RunOutcome::Interrupted:
+            fuzz::broken("interrupted although nobody asked the run to stop");
         }
     }
     ::close(master);

@@ -17,6 +17,10 @@ OutcomeBox outcomeBox(RunOutcome outcome, const AppState &state, const PortContr
                 kAppTitle};
     case RunOutcome::ProbeFailed:
         return {text(kTextNoDevice), kStyleExclamation, text(kTitleError)};
+    case RunOutcome::Interrupted:
+        // Only a terminal can ask a run to stop, and the language files have no line for it.
+        return {QStringLiteral("Programming interrupted: the device holds part of the image."),
+                kStyleExclamation, text(kTitleError)};
     case RunOutcome::WriteFailed:
         break;
     }

@@ -1,10 +1,10 @@
 #include "transfer/ProgrammingRun.h"
 
-#include "serial/PortControl.h"
 #include "base/AppState.h"
+#include "base/RunView.h"
+#include "serial/PortControl.h"
 #include "transfer/FrameExchange.h"
 #include "transfer/FrameProtocol.h"
-#include "base/RunView.h"
 
 #include <QPointer>
 
@@ -16,8 +16,7 @@ using protocol::kPageWriteCommand;
 using protocol::kProbeAddress;
 using protocol::kReadCommand;
 
-ProgrammingRun::ProgrammingRun(AppState &state, PortControl &port, RunView &view,
-                               QObject *parent)
+ProgrammingRun::ProgrammingRun(AppState &state, PortControl &port, RunView &view, QObject *parent)
     : QObject(parent), m_state(state), m_port(port), m_view(view),
       m_exchange(new FrameExchange(state, port.line(), view, this))
 {
@@ -36,8 +35,15 @@ void ProgrammingRun::start()
             emit finished(RunOutcome::PortFailed);
         return;
     }
+    m_stopRequested = false;
     m_view.DisableCommands();
     ProbeDevice();
+}
+
+void ProgrammingRun::requestStop()
+{
+    if (m_stage != Stage::Idle)
+        m_stopRequested = true;
 }
 
 void ProgrammingRun::ProbeDevice()
@@ -77,6 +83,12 @@ void ProgrammingRun::StepProgress(std::int16_t bytes)
 
 void ProgrammingRun::sendNextFrame()
 {
+    const bool framesLeft =
+        m_stage == Stage::FullFrames && (m_address <= m_lastFull || m_remainder > 0);
+    if (framesLeft && m_stopRequested) {
+        announceAndEnd(RunOutcome::Interrupted);
+        return;
+    }
     if (m_stage == Stage::FullFrames && m_address <= m_lastFull) {
         m_exchange->ExchangeFrame(true, kPageWriteCommand, m_address, kFullPageLengthField);
         return;
@@ -84,8 +96,7 @@ void ProgrammingRun::sendNextFrame()
     if (m_stage == Stage::FullFrames && m_remainder > 0) {
         // The tail frame still carries a whole page: the bytes after the image go with it.
         m_stage = Stage::LastFrame;
-        m_exchange->ExchangeFrame(true, kPageWriteCommand,
-                                  m_state.ImageEnd - m_remainder + 1,
+        m_exchange->ExchangeFrame(true, kPageWriteCommand, m_state.ImageEnd - m_remainder + 1,
                                   static_cast<std::uint8_t>(m_remainder - 1));
         return;
     }
@@ -100,6 +111,10 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
     case Stage::Probe:
         if (!accepted) {
             announceAndEnd(RunOutcome::ProbeFailed);
+            return;
+        }
+        if (m_stopRequested) {
+            announceAndEnd(RunOutcome::Interrupted);
             return;
         }
         ProgramDevice();
@@ -127,6 +142,7 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
 void ProgrammingRun::end(RunOutcome outcome)
 {
     m_stage = Stage::Idle;
+    m_stopRequested = false;
     m_view.EnableCommands();
     m_view.setProgressValue(0);
     emit finished(outcome);

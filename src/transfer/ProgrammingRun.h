@@ -17,6 +17,7 @@ enum class RunOutcome {
     PortFailed,  // the port would not open; nothing was sent
     ProbeFailed, // the device did not answer the probe
     WriteFailed, // a write frame was not accepted
+    Interrupted, // stopped on request between frames; the device holds part of the image
 };
 
 // What Start does: opens the port, locks the front end, probes the device, writes the image
@@ -30,6 +31,9 @@ public:
 
     // Starts a run; does nothing while one is under way.
     void start();
+    // Ends the run once the exchange under way is over, so that no frame is cut in half: the
+    // outcome is then Interrupted, unless that exchange failed or was the last.
+    void requestStop();
     FrameExchange &exchange() { return *m_exchange; }
 
 signals:
@@ -63,6 +67,7 @@ private:
     std::int32_t m_address = 0;
     std::int32_t m_lastFull = 0; // last offset of a full frame
     std::int32_t m_remainder = 0;
+    bool m_stopRequested = false;
 };
 
 } // namespace nuvora
