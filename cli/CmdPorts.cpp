@@ -45,7 +45,8 @@ const char kPortsHelp[] =
     "                 one of that number\n"
     "  --unalias N    remove the user's alias COMN\n"
     "  --by-id DIR    where the stable device names are (default: /dev/serial/by-id)\n"
-    "  --help         show this text\n"
+    "  -V, --version  print the version\n"
+    "  -h, --help     show this text\n"
     "\n"
     "exit status: 0 listed (also when there are no ports), alias made or removed, 2 usage\n"
     "error, 4 the alias cannot be made or removed (the reason follows).\n";
@@ -108,7 +109,9 @@ void printAliases(const QString &portsFolder, const QString &programFolder)
 
 int aliasError(const QString &why, int status)
 {
-    std::fprintf(stderr, "nuvora-cli ports: %s\n", qPrintable(why));
+    printError(why);
+    if (status == kExitUsage)
+        std::fputs("try 'nuvora-cli ports --help'\n", stderr);
     return status;
 }
 
@@ -157,18 +160,23 @@ int runPorts(const QStringList &args)
 {
     QString folder = QCoreApplication::applicationDirPath();
     QString sysfs = QString::fromLatin1(kDefaultSysfsRoot);
-    QString alias, unalias, device;
-    QString byId = QStringLiteral("/dev/serial/by-id");
-    if (const auto done = parseArguments("ports", args, kPortsHelp,
-                                         {{"--folder", "a folder", &folder},
-                                          {"--sysfs", "a folder", &sysfs},
-                                          {"--alias", "a port number", &alias},
-                                          {"--unalias", "a port number", &unalias},
-                                          {"--by-id", "a folder", &byId}},
-                                         &device))
+    CommandParser parser("ports", kPortsHelp);
+    QCommandLineParser &qt = parser.qt();
+    qt.addOption({"folder", {}, "DIR", folder});
+    qt.addOption({"sysfs", {}, "ROOT", sysfs});
+    qt.addOption({"alias", {}, "N"});
+    qt.addOption({"unalias", {}, "N"});
+    qt.addOption({"by-id", {}, "DIR", QStringLiteral("/dev/serial/by-id")});
+    if (const auto done = parser.parse(args))
         return *done;
-    if (!alias.isEmpty() || !unalias.isEmpty() || !device.isEmpty())
-        return changeAlias(alias, unalias, device, byId, folder);
+    const QStringList rest = qt.positionalArguments();
+    if (rest.size() > 1)
+        return parser.usageError(QStringLiteral("unexpected argument '%1'").arg(rest.at(1)));
+    folder = qt.value("folder");
+    sysfs = qt.value("sysfs");
+    if (qt.isSet("alias") || qt.isSet("unalias") || !rest.isEmpty())
+        return changeAlias(qt.value("alias"), qt.value("unalias"), rest.value(0), qt.value("by-id"),
+                           folder);
 
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {

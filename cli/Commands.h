@@ -11,7 +11,8 @@ namespace nuvora::cli {
 // error).
 int runInfo(const QStringList &args);
 // program IMAGE --port PORT [--lang NAME]: write IMAGE into the device (0 done, 2 usage,
-// 3 rejected, 4 image error, 5 port, 6 no answer to the probe, 7 write frame failed).
+// 3 rejected, 4 image error, 5 port, 6 no answer to the probe, 7 write frame failed,
+// 130 interrupted).
 int runProgram(const QStringList &args);
 
 // ports [--folder DIR] [--sysfs ROOT]: the serial ports under the window's port numbers and the

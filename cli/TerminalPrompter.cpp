@@ -1,25 +1,16 @@
 #include "TerminalPrompter.h"
-#include "TerminalRunView.h"
+
+#include "CommandLine.h"
 
 namespace nuvora::cli {
 
-void TerminalPrompter::message(const QString &text, int style, const QString &title)
+void TerminalPrompter::message(const QString &text, int style, const QString &)
 {
-    // The icon part of the style (the button set is always OK only).
-    const char *kind = "note";
-    switch (style & 0x70) {
-    case kStyleCritical:
-        kind = "error";
-        break;
-    case kStyleExclamation:
-        kind = "warning";
-        break;
-    default:
-        break;
-    }
-    const QString shownTitle = title.isEmpty() ? kAppTitle : title;
-    std::fprintf(m_to, "%s%s: %s: %s\n", qPrintable(labelPrefix(m_label)), kind,
-                 qPrintable(shownTitle), qPrintable(text));
+    // A box on a terminal is the end of a command: a warning box there means it failed. The
+    // title only names the program, which the line's start already does.
+    const bool failed = (style & 0x70) == kStyleCritical || (style & 0x70) == kStyleExclamation;
+    std::fprintf(m_to, "%s%s%s\n", qPrintable(linePrefix(m_label)), failed ? "error: " : "",
+                 qPrintable(text));
     ++m_boxes;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
@@ -13,20 +14,27 @@ namespace nuvora::cli {
 // "LABEL: " for a labelled line, nothing without a label.
 QString labelPrefix(const QString &label);
 
+// How a run shows itself on a terminal.
+struct ViewOptions {
+    QString label;            // the port as given, when several devices run at once
+    QString port;             // "COM7 (/dev/pts/2)", for the probing line
+    bool interactive = false; // a bar redrawn in place, rather than a line every tenth
+    int columns = 80;         // the terminal's width, for the bar
+    bool quiet = false;       // no progress and no notes
+    bool verbose = false;     // a line for every frame sent again
+};
+
 // The programming run's front end on a terminal: a progress bar redrawn in place when the
-// stream is a terminal, otherwise a plain line every tenth of the image.
+// stream is a terminal, otherwise a plain line every tenth of the image. It counts the frames
+// the device answered, and from the lamps the attempts that had to be sent again.
 class TerminalRunView : public RunView {
 public:
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
     static constexpr int kFrameBytes = 16;
 
-    // A label (a port, when several devices are programmed at once) starts every plain line.
-    TerminalRunView(std::FILE *to, bool interactive, const QString &label = {})
-        : m_to(to), m_interactive(interactive), m_label(label)
-    {
-    }
+    TerminalRunView(std::FILE *to, const ViewOptions &options);
 
-    void DisableCommands() override {}
+    void DisableCommands() override;
     void EnableCommands() override;
     void setProgressMax(double max) override;
     void setProgressValue(double value) override;
@@ -34,24 +42,32 @@ public:
 
     // Ends a bar left open on the terminal, so that a message starts on a line of its own.
     void endLine();
+    // A line of its own, above the bar when one is shown.
+    void printLine(const QString &text);
     int framesAnswered() const { return m_frames; }
-    int errors() const { return m_errors; }
-    QString label() const { return m_label; }
+    int framesResent() const { return m_resent; }
+    QString label() const { return m_options.label; }
 
 private:
     void draw(bool final);
+    QString figures(bool withRate) const;
+    QString barLine() const;
+    void attemptSent();
 
     std::FILE *m_to = stderr;
-    bool m_interactive = false;
-    QString m_label;
+    ViewOptions m_options;
     double m_max = 0;
     double m_value = 0;
     int m_frames = 0;
-    int m_errors = 0;
+    int m_resent = 0;
+    int m_attempts = 0;      // attempts of the frame (or probe) under way
+    bool m_answered = false; // the last attempt got an answer, which was refused
+    bool m_writing = false;  // past the probe
     int m_lastTenth = -1;
     bool m_lineOpen = false;
     QElapsedTimer m_started;
     QElapsedTimer m_lastDraw;
+    QTimer m_lateDraw; // a throttled redraw, so that a stall shows the frames answered so far
 };
 
 } // namespace nuvora::cli

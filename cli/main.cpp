@@ -1,6 +1,8 @@
 // nuvora-cli: the terminal front end of Nuvora.
+#include "CommandLine.h"
 #include "Commands.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -19,23 +21,32 @@ struct Command {
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
-        {QStringLiteral("info"), {nuvora::cli::runInfo, "info IMAGE [--dump FILE] [--lang NAME]"}},
+        {QStringLiteral("info"), {nuvora::cli::runInfo, "info [--dump FILE] [--lang NAME] IMAGE"}},
         {QStringLiteral("ports"),
          {nuvora::cli::runPorts,
           "ports [--folder DIR] [--sysfs ROOT] | --alias N DEVICE | --unalias N"}},
         {QStringLiteral("program"),
-         {nuvora::cli::runProgram, "program IMAGE --port PORT [--lang NAME]"}},
+         {nuvora::cli::runProgram, "program [--lang NAME] [--strict] IMAGE --port PORT..."}},
     };
     return table;
 }
 
 int usage(std::FILE *to, int status)
 {
-    std::fprintf(to, "usage: nuvora-cli COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(to, "usage: nuvora-cli COMMAND [OPTIONS] [ARGS]\n\ncommands:\n");
     for (const auto &[name, command] : commands())
         std::fprintf(to, "  %s\n", command.usage);
-    std::fprintf(to, "\nnuvora-cli COMMAND --help shows a command's own options.\n");
+    std::fprintf(to, "\n  -V, --version  print the version\n  -h, --help     show this text\n"
+                     "\nnuvora-cli COMMAND --help shows a command's own options and exit "
+                     "statuses.\n");
     return status;
+}
+
+int usageError(const QString &what)
+{
+    nuvora::cli::printError(what);
+    std::fputs("try 'nuvora-cli --help'\n", stderr);
+    return nuvora::cli::kExitUsage;
 }
 
 } // namespace
@@ -47,16 +58,23 @@ int main(int argc, char **argv)
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usage(stderr, 2);
-    const QString name = args.takeFirst();
-    if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+    QCommandLineParser parser;
+    // Everything after the command belongs to it, options included.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, {}});
+    parser.addOption({{QStringLiteral("V"), QStringLiteral("version")}, {}});
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
         return usage(stdout, 0);
+    if (parser.isSet(QStringLiteral("version")))
+        return nuvora::cli::printVersion("nuvora-cli");
+    QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return usageError(QStringLiteral("missing COMMAND (info, ports or program)"));
+    const QString name = args.takeFirst();
     const auto found = commands().find(name);
-    if (found == commands().end()) {
-        std::fprintf(stderr, "nuvora-cli: unknown command '%s'\n", qPrintable(name));
-        return usage(stderr, 2);
-    }
+    if (found == commands().end())
+        return usageError(QStringLiteral("unknown command '%1'").arg(name));
     return found->second.run(args);
 }

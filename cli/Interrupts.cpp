@@ -1,0 +1,85 @@
+#include "Interrupts.h"
+
+#include "CommandLine.h"
+
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/signalfd.h>
+#include <unistd.h>
+#endif
+
+namespace nuvora::cli {
+
+#ifdef Q_OS_LINUX
+
+namespace {
+sigset_t stopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+} // namespace
+
+Interrupts::Interrupts(std::function<void()> stop) : m_stop(std::move(stop))
+{
+    // Blocked, the signals wait in the descriptor instead of ending the process; no handler
+    // runs inside an arbitrary instruction of ours.
+    const sigset_t set = stopSignals();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    m_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (m_fd < 0) {
+        sigprocmask(SIG_UNBLOCK, &set, nullptr);
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &Interrupts::onSignal);
+}
+
+Interrupts::~Interrupts()
+{
+    m_notifier.reset();
+    if (m_fd >= 0) {
+        // A signal that came after the runs ended has nothing left to stop: it must not end
+        // the process once unblocked.
+        signalfd_siginfo info;
+        while (::read(m_fd, &info, sizeof info) > 0) {
+        }
+        ::close(m_fd);
+        const sigset_t set = stopSignals();
+        sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    }
+}
+
+void Interrupts::onSignal()
+{
+    signalfd_siginfo info;
+    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
+        if (++m_count == 1) {
+            printWarning(QStringLiteral("interrupted: stopping after the frame under way "
+                                        "(interrupt again to stop at once)"));
+            m_stop();
+            continue;
+        }
+        printError(QStringLiteral("interrupted again: stopped at once, a frame may be cut short"));
+        std::fflush(stderr);
+        std::_Exit(kExitInterrupted);
+    }
+}
+
+#else
+
+Interrupts::Interrupts(std::function<void()> stop) : m_stop(std::move(stop)) {}
+Interrupts::~Interrupts() = default;
+void Interrupts::onSignal() {}
+
+#endif
+
+} // namespace nuvora::cli
