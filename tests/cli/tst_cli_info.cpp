@@ -1,5 +1,6 @@
 #include "Fixtures.h"
 #include "Programs.h"
+#include "SimulatedDevice.h"
 #include "TestFiles.h"
 
 #include <QTemporaryDir>
@@ -70,24 +71,73 @@ private slots:
                             const QByteArray &out, const QByteArray &err = {}) {
             QTest::newRow(name) << file << args << status << out << err;
         };
-        const QByteArray one = "S205000000AA00\n", none = "S9030000FC\n";
+        const QByteArray one = "S205000000AA50\nS9030000FC\n", none = "S9030000FC\n";
         const L info = {"info", "IMG"};
-        row("17 bytes: two frames", "S2150000000102030405060708090A0B0C0D0E0F1000\r\n", info, 0,
-            "frames: 2 of 16 bytes");
-        row("no data: warning", "S00600004844521B\n", info, 3, {}, "warning: ");
-        row("no data, Italian", none, info + L{"--lang", "Italiano"}, 3, {}, "Questo file non ");
-        row("no data, unknown language", none, info + L{"--lang", "Klingon"}, 3, {},
-            "no usable S-record data");
-        row("bad count: error 13", "S2XX000000\n", info, 4, {}, "error 13");
-        row("missing image: error 53", {}, info, 4, {}, "error 53");
+        row("count beyond the line: loaded with a warning",
+            "S2150000000102030405060708090A0B0C0D0E0F1000\r\nS804000000FB\r\n", info, 0,
+            "frames: 2 of 16 bytes", ":1: count 15 asks for 42 digits, the line has 40\n");
+        row("no data: an error", "S00600004844521B\n", info, 3, {},
+            "nuvora-cli: error: This file is not an S-record image");
+        row("no data, Italian by a lower-case name", none, info + L{"--lang", "italiano"}, 3, {},
+            "error: Questo file non ");
+        row("no data, unknown language named", none, info + L{"--lang", "Klingon"}, 3, {},
+            "warning: cannot read the language file ");
+        row("bad count: type mismatch (13)", "S2XX000000\n", info, 4, {},
+            "error: type mismatch (13): ");
+        row("missing image: file not found (53)", {}, info, 4, {}, "error: file not found (53): ");
         row("dump into a missing folder", one, info + L{"--dump", "/nonexistent/x.bin"}, 4, {},
-            "cannot write");
-        row("--dump without file", one, info + L{"--dump"}, 2, {}, "--dump needs");
-        row("unknown option", one, info + L{"--frob"}, 2, {}, "unknown option");
-        row("two images", one, info + L{"o.mhx"}, 2, {}, "only one IMAGE");
-        row("no image: usage", {}, {"info"}, 2, {}, "usage: nuvora-cli info IMAGE");
+            "error: cannot write /nonexistent/x.bin");
+        row("quiet: no summary", one, info + L{"-q"}, 0, {});
+        row("--dump without file", one, info + L{"--dump"}, 2, {},
+            "error: missing value after '--dump'\ntry 'nuvora-cli info --help'\n");
+        row("unknown option", one, info + L{"--frob"}, 2, {}, "error: unknown option '--frob'");
+        row("--dump=FILE form", one, info + L{"--dump=/nonexistent/y.bin"}, 4, {},
+            "cannot write /nonexistent/y.bin");
+        row("two images", one, info + L{"o.mhx"}, 2, {}, "error: one IMAGE only, got 'o.mhx'");
+        row("no image", {}, {"info"}, 2, {}, "error: missing IMAGE\n");
+        row("no command", {}, {}, 2, {}, "error: missing COMMAND");
         row("info --help", {}, {"info", "--help"}, 0, "exit status");
-        row("--help", {}, {"--help"}, 0, "info IMAGE [--dump FILE]");
+        row("-h", {}, {"-h"}, 0, "info [--dump FILE]");
+    }
+
+    // Records the window loads all the same: info warns naming the line, program --strict
+    // refuses them before a frame goes out. Each is otherwise a valid two-record image.
+    void badRecords_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("warning");
+        const QByteArray end = "S804000000FB\n";
+        QTest::newRow("wrong checksum") << "S20500000001F9\nS20500000102F6\n" + end
+                                        << ":2: checksum is F6, the record's bytes give F7";
+        QTest::newRow("digit that is not hex") << "S20500000001F9\nS2050000010GF7\n" + end
+                                               << ":2: 'G' in column 12 is not a hex digit";
+        QTest::newRow("count longer than the line")
+            << "S20600000001F9\nS20500000102F7\n" + end
+            << ":1: count 06 asks for 12 digits, the line has 10";
+        QTest::newRow("count shorter than the line")
+            << "S20500000001F9\nS2050000010203F7\n" + end
+            << ":2: count 05 asks for 10 digits, the line has 12";
+        QTest::newRow("no end record: cut at a line")
+            << QByteArray("S20500000001F9\nS20500000102F7\n")
+            << ": no end record (S7, S8 or S9) after line 2";
+    }
+    void badRecords()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, warning);
+        const QString path = m_dir.filePath("bad.mhx");
+        writeFile(path, file);
+        const ProgramRun info = runCli({"info", path});
+        QCOMPARE(info.status, 0);
+        QVERIFY2(info.err.contains("nuvora-cli: warning: " + (path + warning).toUtf8()),
+                 info.err.constData());
+        QCOMPARE(info.err.count('\n'), 1);
+        auto sim = startDevice();
+        const ProgramRun strict = runCli({"program", "--strict", path, "--port", devicePath(*sim)});
+        QCOMPARE(strict.status, 3);
+        QVERIFY2(strict.err.contains(warning.toUtf8()) && strict.err.contains("nothing written"),
+                 strict.err.constData());
+        QCOMPARE(sim->stats().requests, 0);
     }
 
     void outcomes()
@@ -118,7 +168,7 @@ private slots:
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
         const ProgramRun r = runCli({"info", path}, unprivilegedPrefix());
         QCOMPARE(r.status, 4);
-        QVERIFY2(r.err.contains("error 70"), r.err.constData());
+        QVERIFY2(r.err.contains("error: permission denied (70): "), r.err.constData());
     }
 };
 

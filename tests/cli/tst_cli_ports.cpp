@@ -144,7 +144,8 @@ private slots:
         QTest::addColumn<QString>("says"); // on stderr, or at the start of stdout for help
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "unknown option '--fast'";
         QTest::newRow("--sysfs without folder")
-            << QStringList{"--sysfs"} << 2 << "--sysfs needs a folder";
+            << QStringList{"--sysfs"} << 2 << "error: missing value after '--sysfs'";
+        QTest::newRow("stray argument") << QStringList{"COM3"} << 2 << "unexpected argument 'COM3'";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "usage: nuvora-cli ports";
     }
     void usage()

@@ -15,6 +15,10 @@ struct ProgramRun {
 ProgramRun runProgram(const QStringList &command,
                       const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
+// Runs command with its stderr on a pseudo-terminal `columns` wide (stdout stays a pipe);
+// err holds what the terminal received.
+ProgramRun runOnTerminal(const QStringList &command, int columns);
+
 // The command prefix that runs a child process as an unprivileged user, since root ignores file
 // permissions; empty when the tests already run unprivileged.
 QStringList unprivilegedPrefix();

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <numeric>
+
 namespace nuvora::test {
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -41,6 +43,19 @@ QByteArray languageFile(const QString &tag, int lines, int emptyLine)
             text += "\r\n";
     }
     return text;
+}
+
+void writeSRecords(const QString &path, const QByteArray &image)
+{
+    QByteArray file = "S0030000FC\r\n";
+    for (int a = 0; a < image.size(); a += 16) {
+        QByteArray rec = char(qMin<int>(16, image.size() - a) + 4) + QByteArray(1, 0) +
+                         char(a >> 8) + char(a) + image.mid(a, 16);
+        rec += char(~std::accumulate(rec.begin(), rec.end(), 0,
+                                     [](int n, char c) { return n + quint8(c); }));
+        file += "S2" + rec.toHex().toUpper() + "\r\n";
+    }
+    writeFile(path, file + "S804000000FB\r\n");
 }
 
 } // namespace nuvora::test

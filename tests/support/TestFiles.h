@@ -16,4 +16,8 @@ QString sourceDataDir();
 // lines 3 and 10 and an empty line `emptyLine`.
 QByteArray languageFile(const QString &tag, int lines, int emptyLine = 0);
 
+// IMAGE as S2 records of 16 bytes from address 0 with their checksums, between an S0 and an
+// S8 record, as the Fujitsu tools write them.
+void writeSRecords(const QString &path, const QByteArray &image);
+
 } // namespace nuvora::test
