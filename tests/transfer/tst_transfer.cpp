@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <ctime>
 #include <memory>
@@ -280,6 +281,47 @@ private slots:
         QCOMPARE(s.view.calls.filter("able"),
                  answered < 0 ? QStringList() : QStringList({"disable", "enable"}));
         QCOMPARE(s.view.lamps.endsWith('E'), answered >= 0);
+    }
+
+    // A stop request lets the exchange under way end and sends nothing after it.
+    void stopOnRequest_data()
+    {
+        QTest::addColumn<int>("stopAt"); // exchanges ended when the request comes; 0: probe out
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QList<int>>("writes");
+        QTest::newRow("during the probe: no write frame")
+            << 0 << int(RunOutcome::Interrupted) << QList<int>{};
+        QTest::newRow("during frame 1: no frame 2")
+            << 1 << int(RunOutcome::Interrupted) << QList<int>{0};
+        QTest::newRow("during the last frame: the image is whole")
+            << 4 << int(RunOutcome::Success) << QList<int>{0, 16, 32, 48};
+    }
+    void stopOnRequest()
+    {
+        QFETCH(int, stopAt);
+        QFETCH(int, outcome);
+        QFETCH(QList<int>, writes);
+        SimOptions o;
+        o.ignoreFirst = stopAt == 0 ? 1 : 0; // the probe waits a second for its second attempt
+        Station s(o);
+        const QByteArray image = s.loadImage(64);
+        int ended = 0;
+        QObject::connect(&s.run->exchange(), &FrameExchange::finished, [&] {
+            if (++ended == stopAt)
+                s.run->requestStop(); // after the run sent its next frame
+        });
+        if (stopAt == 0)
+            QTimer::singleShot(100, [&] { s.run->requestStop(); });
+        QCOMPARE(s.start(), outcome);
+        QCOMPARE(s.writeAddresses(), writes);
+        QCOMPARE(s.state->ProgressCount, int(writes.size()) * 16);
+        QVERIFY(test::toBytes(s.sim->eeprom()).left(int(writes.size()) * 16) ==
+                image.left(int(writes.size()) * 16));
+        const Box stopped{"Programming interrupted: the device holds part of the image.", 48, "T8"};
+        const Box done{"T19", 64, "T18"};
+        QCOMPARE(s.prompter.boxes,
+                 QList<Box>{outcome == int(RunOutcome::Success) ? done : stopped});
+        QCOMPARE(s.view.calls.filter("able"), QStringList({"disable", "enable"}));
     }
 
     void hangUpMidRun()
