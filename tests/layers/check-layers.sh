@@ -20,7 +20,7 @@ declare -A allowed=(
     [ui]="base settings image lang serial transfer commands ui"
     [main]="base commands ui"
     [cli]="base settings image lang serial transfer commands cli"
-    [devsim]="devsim protocol"
+    [devsim]="devsim protocol version"
     [icon]="icon" # the build's icon converter: Qt only, nothing of ours
 )
 # Headers that engines may not include even though their folder is below: an engine returns
@@ -45,6 +45,7 @@ room_of() {
 target_room() {
     case $1 in
     transfer/FrameProtocol.h) [ "$2" = devsim ] && { echo protocol; return; } ;;
+    base/VersionText.h) [ "$2" = devsim ] && { echo version; return; } ;;
     esac
     case $1 in
     */*) echo "${1%%/*}" ;;

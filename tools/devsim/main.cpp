@@ -1,6 +1,11 @@
 // nuvora-devsim: plays the device on a pseudo-terminal until SIGINT or SIGTERM.
 #include "DeviceSimulator.h"
 
+#include "base/VersionText.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -97,7 +102,8 @@ void printHelp()
         }
         std::putchar('\n');
     }
-    std::printf("\n  %-*s%s\n", kHelpColumn - 2, "--help", "this text");
+    std::printf("\n  %-*s%s\n", kHelpColumn - 2, "-V, --version", "print the version");
+    std::printf("  %-*s%s\n", kHelpColumn - 2, "-h, --help", "this text");
 }
 
 bool toInt(const char *text, long min, long *out)
@@ -127,36 +133,46 @@ bool acceptable(const Option &o, const char *value, long *number)
 
 int usageError(const std::string &message)
 {
-    std::fprintf(stderr, "nuvora-devsim: %s\n(nuvora-devsim --help lists the options)\n",
-                 message.c_str());
+    std::fprintf(stderr, "nuvora-devsim: error: %s\ntry 'nuvora-devsim --help'\n", message.c_str());
     return 2;
 }
 
-// Fills `settings` from the command line; -1 when the program goes on, else its exit status.
+// Fills `settings` from the command line (the GNU forms: --baud=N, --); -1 when the program
+// goes on, else its exit status.
 int parseArguments(int argc, char **argv, Settings &settings)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            printHelp();
-            return 0;
-        }
-        const Option *option = nullptr;
-        for (const Option &o : kOptions)
-            if (arg == o.name)
-                option = &o;
-        if (!option)
-            return usageError("unknown option '" + arg + "'");
-        const char *value = "";
-        if (option->takes != Takes::Nothing)
-            value = i + 1 < argc ? argv[++i] : nullptr;
+    QCommandLineParser parser;
+    parser.addOption({{"h", "help"}, {}});
+    parser.addOption({{"V", "version"}, {}});
+    for (const Option &o : kOptions)
+        parser.addOption({o.name + 2, {}, o.takes == Takes::Nothing ? "" : o.argument});
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(args))
+        return usageError(parser.errorText().toStdString());
+    if (parser.isSet("help")) {
+        printHelp();
+        return 0;
+    }
+    if (parser.isSet("version")) {
+        std::printf("nuvora-devsim %s\n", qPrintable(nuvora::programVersionText()));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError("unexpected argument '" +
+                          parser.positionalArguments().first().toStdString() + "'");
+    for (const Option &o : kOptions) {
+        if (!parser.isSet(o.name + 2))
+            continue;
+        const QByteArray value = parser.value(o.name + 2).toLocal8Bit();
         long number = 0;
-        if (!acceptable(*option, value, &number))
-            return usageError(arg + " needs " + option->argument +
-                              (option->takes == Takes::Number
-                                   ? ", a whole number from " + std::to_string(option->min)
+        if (!acceptable(o, value.constData(), &number))
+            return usageError(std::string(o.name) + " needs " + o.argument +
+                              (o.takes == Takes::Number
+                                   ? ", a whole number from " + std::to_string(o.min)
                                    : std::string()));
-        option->set(settings, number, value);
+        o.set(settings, number, value.constData());
     }
     return -1;
 }
@@ -219,12 +235,12 @@ int main(int argc, char **argv)
         return status;
 
     // The signals are taken by sigwait below; the simulator's thread inherits the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
     DeviceSimulator sim(settings.sim);
     if (!settings.loadPath.empty() && !loadEeprom(sim, settings.loadPath))
@@ -240,7 +256,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     int received = 0;
-    sigwait(&signals, &received);
+    sigwait(&stop, &received);
     sim.stop();
 
     const bool dumped = settings.dumpPath.empty() || dumpEeprom(sim, settings.dumpPath);
