@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -216,6 +217,24 @@ void report(Station &s, RunOutcome outcome, bool quiet)
     printError(text + QLatin1Char(' ') + figures, s.view.label());
 }
 
+// The first interrupt lets every run end its frame under way, a second ends them at once.
+void interrupted(const std::vector<std::unique_ptr<Station>> &stations, int count)
+{
+    TerminalRunView &shown = stations.front()->view; // the only one with a bar, if any
+    if (count > 1) {
+        shown.printLine(linePrefix({}) + QStringLiteral("error: interrupted again: stopped at "
+                                                        "once, a frame may be cut short"),
+                        false);
+        std::_Exit(kExitInterrupted);
+    }
+    shown.printLine(linePrefix({}) + QStringLiteral("warning: interrupted: stopping after the "
+                                                    "frame under way (interrupt again to "
+                                                    "stop at once)"),
+                    false);
+    for (const auto &s : stations)
+        s->run.requestStop();
+}
+
 int programAll(const AppState &loaded, const std::vector<Target> &targets, const Settings &how)
 {
     // Several bars cannot share one terminal line: with several ports every line is labelled.
@@ -239,10 +258,7 @@ int programAll(const AppState &loaded, const std::vector<Target> &targets, const
         // Start from inside the event loop, so that an outcome that comes at once still ends it.
         QTimer::singleShot(0, &s->run, &ProgrammingRun::start);
     }
-    const Interrupts interrupts([&stations] {
-        for (auto &s : stations)
-            s->run.requestStop();
-    });
+    const Interrupts interrupts([&stations](int count) { interrupted(stations, count); });
     QCoreApplication::exec();
 
     // The first port in the order given that did not succeed decides the status.

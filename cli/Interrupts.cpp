@@ -1,11 +1,6 @@
 #include "Interrupts.h"
 
-#include "CommandLine.h"
-
 #include <QSocketNotifier>
-
-#include <cstdio>
-#include <cstdlib>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -28,7 +23,7 @@ sigset_t stopSignals()
 }
 } // namespace
 
-Interrupts::Interrupts(std::function<void()> stop) : m_stop(std::move(stop))
+Interrupts::Interrupts(std::function<void(int)> interrupted) : m_interrupted(std::move(interrupted))
 {
     // Blocked, the signals wait in the descriptor instead of ending the process; no handler
     // runs inside an arbitrary instruction of ours.
@@ -61,22 +56,15 @@ Interrupts::~Interrupts()
 void Interrupts::onSignal()
 {
     signalfd_siginfo info;
-    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
-        if (++m_count == 1) {
-            printWarning(QStringLiteral("interrupted: stopping after the frame under way "
-                                        "(interrupt again to stop at once)"));
-            m_stop();
-            continue;
-        }
-        printError(QStringLiteral("interrupted again: stopped at once, a frame may be cut short"));
-        std::fflush(stderr);
-        std::_Exit(kExitInterrupted);
-    }
+    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info))
+        m_interrupted(++m_count);
 }
 
 #else
 
-Interrupts::Interrupts(std::function<void()> stop) : m_stop(std::move(stop)) {}
+Interrupts::Interrupts(std::function<void(int)> interrupted) : m_interrupted(std::move(interrupted))
+{
+}
 Interrupts::~Interrupts() = default;
 void Interrupts::onSignal() {}
 

@@ -9,21 +9,19 @@ class QSocketNotifier;
 
 namespace nuvora::cli {
 
-// Ctrl-C and SIGTERM as events of the event loop: the first calls `stop` (the runs end after
-// their frame in flight), a second ends the process at once with kExitInterrupted. On Linux
-// the signals come through a signalfd; elsewhere they keep their default effect.
+// Ctrl-C and SIGTERM as events of the event loop: each calls `interrupted` with the number of
+// them so far, so that the first can stop the runs gently and a second at once. On Linux the
+// signals come through a signalfd; elsewhere they keep their default effect.
 class Interrupts : public QObject {
     Q_OBJECT
 public:
-    explicit Interrupts(std::function<void()> stop);
+    explicit Interrupts(std::function<void(int count)> interrupted);
     ~Interrupts() override;
-
-    bool requested() const { return m_count > 0; }
 
 private:
     void onSignal();
 
-    std::function<void()> m_stop;
+    std::function<void(int)> m_interrupted;
     int m_fd = -1;
     int m_count = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -110,11 +110,12 @@ void TerminalRunView::endLine()
     }
 }
 
-void TerminalRunView::printLine(const QString &text)
+void TerminalRunView::printLine(const QString &text, bool labelled)
 {
     if (m_lineOpen)
         std::fputs("\r\033[K", m_to);
-    std::fprintf(m_to, "%s%s\n", qPrintable(labelPrefix(m_options.label)), qPrintable(text));
+    const QString label = labelled ? labelPrefix(m_options.label) : QString();
+    std::fprintf(m_to, "%s%s\n", qPrintable(label), qPrintable(text));
     if (m_lineOpen)
         std::fprintf(m_to, "%s", qPrintable(barLine()));
     std::fflush(m_to);

@@ -42,8 +42,9 @@ public:
 
     // Ends a bar left open on the terminal, so that a message starts on a line of its own.
     void endLine();
-    // A line of its own, above the bar when one is shown.
-    void printLine(const QString &text);
+    // A line of its own, above the bar when one is shown; labelled with the port unless it
+    // concerns every run.
+    void printLine(const QString &text, bool labelled = true);
     int framesAnswered() const { return m_frames; }
     int framesResent() const { return m_resent; }
     QString label() const { return m_options.label; }

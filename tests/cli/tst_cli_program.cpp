@@ -30,6 +30,8 @@ devsim::SimOptions faults(const QString &spec)
             o.ignoreFirst = n;
         else if (fault.startsWith("bad-ack-first="))
             o.badAckFirst = n;
+        else if (fault.startsWith("late-ms="))
+            o.lateBy = std::chrono::milliseconds(n);
         else if (fault.startsWith("baud="))
             o.baud = n;
         else
@@ -301,25 +303,45 @@ private slots:
     void interrupt_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::addColumn<int>("times");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QByteArray>("sentAfter"); // progress seen before the first signal
+        QTest::newRow("SIGINT") << int(SIGINT) << 1 << "baud=19200" << QByteArray(" 20%");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 1 << "baud=19200" << QByteArray(" 20%");
+        // Slow answers keep the frame under way long enough for a second signal.
+        QTest::newRow("a second SIGINT ends at once")
+            << int(SIGINT) << 2 << "late-ms=300" << QByteArray("  0%");
     }
     void interrupt()
     {
         QFETCH(int, signal);
+        QFETCH(int, times);
+        QFETCH(QString, device);
+        QFETCH(QByteArray, sentAfter);
         const QByteArray image = test::randomBytes(8192, 7);
         test::writeSRecords(m_dir.filePath("long.mhx"), image);
-        auto sim = test::startDevice(faults("baud=19200")); // about 6 s for the whole image
+        auto sim = test::startDevice(faults(device)); // at 19200 baud, 6 s for the whole image
         QProcess p;
         p.start(cli(), {"program", m_dir.filePath("long.mhx"), "-p", test::devicePath(*sim)});
         QByteArray err;
-        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("progress  20%"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (err += p.readAllStandardError()).contains("progress " + sentAfter), 10000);
         ::kill(pid_t(p.processId()), signal);
+        if (times > 1) { // a signal sent before the first was taken would merge with it
+            QTRY_VERIFY((err += p.readAllStandardError()).contains("warning: interrupted"));
+            ::kill(pid_t(p.processId()), signal);
+        }
         QVERIFY(p.waitForFinished(10000));
         err += p.readAllStandardError();
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 130);
+        QVERIFY2(err.contains("nuvora-cli: warning: interrupted: stopping after the frame"),
+                 err.constData());
+        if (times > 1) { // no report: the frame under way may be cut short
+            QVERIFY2(err.contains("error: interrupted again: stopped at once"), err.constData());
+            QVERIFY2(!err.contains("bytes written"), err.constData());
+            return;
+        }
         const auto m =
             QRegularExpression("error: Programming interrupted: the device holds part of the "
                                "image\\. \\S+: (\\d+) of 8192 bytes written")
