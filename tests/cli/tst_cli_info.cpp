@@ -64,7 +64,7 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("out"); // expected in stdout
+        QTest::addColumn<QByteArray>("out"); // expected in stdout; empty: stdout stays empty
         QTest::addColumn<QByteArray>("err"); // expected in stderr; empty: stderr stays empty
         using L = QStringList;
         const auto row = [](const char *name, const QByteArray &file, const L &args, int status,
@@ -85,13 +85,13 @@ private slots:
         row("bad count: type mismatch (13)", "S2XX000000\n", info, 4, {},
             "error: type mismatch (13): ");
         row("missing image: file not found (53)", {}, info, 4, {}, "error: file not found (53): ");
-        row("dump into a missing folder", one, info + L{"--dump", "/nonexistent/x.bin"}, 4, {},
-            "error: cannot write /nonexistent/x.bin");
+        row("dump into a missing folder", one, info + L{"--dump", "/nonexistent/x.bin"}, 4,
+            "frames", "error: cannot write /nonexistent/x.bin");
         row("quiet: no summary", one, info + L{"-q"}, 0, {});
         row("--dump without file", one, info + L{"--dump"}, 2, {},
             "error: missing value after '--dump'\ntry 'nuvora-cli info --help'\n");
         row("unknown option", one, info + L{"--frob"}, 2, {}, "error: unknown option '--frob'");
-        row("--dump=FILE form", one, info + L{"--dump=/nonexistent/y.bin"}, 4, {},
+        row("--dump=FILE form", one, info + L{"--dump=/nonexistent/y.bin"}, 4, "frames",
             "cannot write /nonexistent/y.bin");
         row("two images", one, info + L{"o.mhx"}, 2, {}, "error: one IMAGE only, got 'o.mhx'");
         row("no image", {}, {"info"}, 2, {}, "error: missing IMAGE\n");
@@ -154,7 +154,7 @@ private slots:
         args.replaceInStrings(QStringLiteral("IMG"), path);
         const ProgramRun r = runCli(args);
         QCOMPARE(r.status, status);
-        QVERIFY2(r.out.contains(out), r.out.constData());
+        QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.contains(out), r.out.constData());
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), r.err.constData());
     }
 
