@@ -241,8 +241,16 @@ int programAll(const AppState &loaded, const std::vector<Target> &targets, const
     const bool gang = targets.size() > 1;
     std::vector<std::unique_ptr<Station>> stations;
     for (const Target &t : targets) {
-        const ViewOptions options{gang ? t.text : QString(), t.shown,   stderrIsTerminal() && !gang,
-                                  terminalColumns(),         how.quiet, how.verbose};
+        ViewOptions options;
+        // A number labels its lines as the window names the port: COM7.
+        if (gang)
+            options.label = t.port.device.isEmpty() ? QStringLiteral("COM%1").arg(t.port.number)
+                                                    : t.port.device;
+        options.port = t.shown;
+        options.interactive = stderrIsTerminal() && !gang;
+        options.columns = terminalColumns();
+        options.quiet = how.quiet;
+        options.verbose = how.verbose;
         stations.push_back(std::make_unique<Station>(loaded, t, options));
     }
     std::size_t finished = 0;
