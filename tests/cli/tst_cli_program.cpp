@@ -19,10 +19,10 @@ using namespace nuvora;
 namespace {
 
 // "silent-after=2,bad-ack-first=1": the simulator's faults for a row.
-devsim::SimOptions faults(const QString &spec)
+devsim::SimOptions faults(const QString &list)
 {
     devsim::SimOptions o;
-    for (const QString &fault : spec.split(',', Qt::SkipEmptyParts)) {
+    for (const QString &fault : list.split(',', Qt::SkipEmptyParts)) {
         const int n = fault.section('=', 1).toInt();
         if (fault.startsWith("silent-after="))
             o.silentAfter = n;
