@@ -35,9 +35,9 @@ _nuvora_cli()
         prev=--device # the word after --alias N
     fi
     case $prev in
-    --port | --device)
+    --port | -p | --device)
         # Alias numbers first: they are what the window's Com menu and the settings use.
-        [ "$prev" = --port ] && mapfile -t words < <(_nuvora_cli_aliases "$folder" "$user")
+        [ "$prev" != --device ] && mapfile -t words < <(_nuvora_cli_aliases "$folder" "$user")
         for f in /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyACM*; do
             [ -e "$f" ] && words+=("$f")
         done
@@ -71,9 +71,9 @@ _nuvora_cli()
     esac
     if [[ $cur == -* ]]; then
         case ${COMP_WORDS[1]} in
-        info) words=(--dump --lang --help) ;;
-        program) words=(--port --lang --help) ;;
-        ports) words=(--folder --sysfs --alias --unalias --by-id --help) ;;
+        info) words=(--dump --lang --quiet --version --help) ;;
+        program) words=(--port --lang --strict --quiet --verbose --version --help) ;;
+        ports) words=(--folder --sysfs --alias --unalias --by-id --version --help) ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")
         return

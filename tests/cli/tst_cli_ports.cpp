@@ -145,7 +145,9 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "unknown option '--fast'";
         QTest::newRow("--sysfs without folder")
             << QStringList{"--sysfs"} << 2 << "error: missing value after '--sysfs'";
-        QTest::newRow("stray argument") << QStringList{"COM3"} << 2 << "unexpected argument 'COM3'";
+        QTest::newRow("stray argument")
+            << QStringList{"COM3"} << 2
+            << "error: unknown argument 'COM3'\ntry 'nuvora-cli ports --help'\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "usage: nuvora-cli ports";
     }
     void usage()
