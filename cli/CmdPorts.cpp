@@ -107,6 +107,30 @@ void printAliases(const QString &portsFolder, const QString &programFolder)
     }
 }
 
+// The machine's serial ports, each under the number the window gives it.
+void printPorts(const QString &folder)
+{
+    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
+        return a.systemLocation() < b.systemLocation();
+    });
+    if (ports.isEmpty()) {
+        std::printf("No serial ports found on this machine.\n");
+    } else {
+        std::printf("%-24s %-8s %-10s %-5s %s\n", "DEVICE", "PORT", "USB ID", "FTDI", "DETAILS");
+        for (const QSerialPortInfo &info : ports) {
+            const int number = PortNumberForDevice(info.systemLocation(), folder);
+            const QString port =
+                number > 0 ? QStringLiteral("COM%1").arg(number) : QStringLiteral("-");
+            const bool ftdi =
+                info.hasVendorIdentifier() && info.vendorIdentifier() == kFtdiVendorId;
+            std::printf("%-24s %-8s %-10s %-5s %s\n", qPrintable(info.systemLocation()),
+                        qPrintable(port), qPrintable(usbIds(info)), ftdi ? "yes" : "-",
+                        qPrintable(details(info)));
+        }
+    }
+}
+
 int aliasError(const QString &why, int status)
 {
     printError(why);
@@ -178,26 +202,7 @@ int runPorts(const QStringList &args)
         return changeAlias(qt.value("alias"), qt.value("unalias"), rest.value(0), qt.value("by-id"),
                            folder);
 
-    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
-        return a.systemLocation() < b.systemLocation();
-    });
-    if (ports.isEmpty()) {
-        std::printf("No serial ports found on this machine.\n");
-    } else {
-        std::printf("%-24s %-8s %-10s %-5s %s\n", "DEVICE", "PORT", "USB ID", "FTDI", "DETAILS");
-        for (const QSerialPortInfo &info : ports) {
-            const int number = PortNumberForDevice(info.systemLocation(), folder);
-            const QString port =
-                number > 0 ? QStringLiteral("COM%1").arg(number) : QStringLiteral("-");
-            const bool ftdi =
-                info.hasVendorIdentifier() && info.vendorIdentifier() == kFtdiVendorId;
-            std::printf("%-24s %-8s %-10s %-5s %s\n", qPrintable(info.systemLocation()),
-                        qPrintable(port), qPrintable(usbIds(info)), ftdi ? "yes" : "-",
-                        qPrintable(details(info)));
-        }
-    }
-
+    printPorts(folder);
     printAliases(QDir(folder).filePath(QStringLiteral("ports")), folder);
     printAliases(UserPortsFolder(), folder);
 
