@@ -122,7 +122,7 @@ std::optional<QString> CommandParser::onePositional(const char *name) const
 
 int printVersion(const char *program)
 {
-    std::printf("%s %s\n", program, qPrintable(programVersionText()));
+    std::printf("%s\n", qPrintable(versionLine(QLatin1String(program))));
     return 0;
 }
 

@@ -15,4 +15,13 @@ QString programVersionText()
     return versionText(kVersionMajor, kVersionMinor, kVersionRevision);
 }
 
+QString versionLine(const QString &program)
+{
+    return QStringLiteral("%1 %2 (%3.%4.%5)")
+        .arg(program, programVersionText())
+        .arg(kVersionMajor)
+        .arg(kVersionMinor)
+        .arg(kVersionRevision);
+}
+
 } // namespace nuvora

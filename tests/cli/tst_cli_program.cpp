@@ -193,11 +193,13 @@ private slots:
         QFETCH(QStringList, args);
         const QString revision =
             kVersionRevision == 0 ? QString("0") : QString("Beta%1").arg(kVersionRevision);
-        const QString expected = QString("%1 Rev. %2.%3.%4\n")
+        // The About box's text, then the numbers a package goes by.
+        const QString expected = QString("%1 Rev. %2.%3.%4 (%2.%3.%5)\n")
                                      .arg(args.first())
                                      .arg(kVersionMajor)
                                      .arg(kVersionMinor)
-                                     .arg(revision);
+                                     .arg(revision)
+                                     .arg(kVersionRevision);
         args.first() = test::programPath(args.first());
         const auto r = test::runProgram(args);
         QCOMPARE(r.status, 0);

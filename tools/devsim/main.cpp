@@ -156,7 +156,7 @@ int parseArguments(int argc, char **argv, Settings &settings)
         return 0;
     }
     if (parser.isSet("version")) {
-        std::printf("nuvora-devsim %s\n", qPrintable(nuvora::programVersionText()));
+        std::printf("%s\n", qPrintable(nuvora::versionLine("nuvora-devsim")));
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
