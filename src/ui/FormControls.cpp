@@ -21,6 +21,16 @@ constexpr TwipRect kStart{1680, 720, 1515, 435};
 
 } // namespace
 
+void dressFormWindow(QWidget &window)
+{
+    window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint);
+    QFont base(QStringLiteral("Verdana"));
+    base.setPointSizeF(9.75);
+    window.setFont(base);
+}
+
 FormControls buildFormControls(QWidget &window, const std::function<int(double)> &px,
                                double statusTwips)
 {
@@ -32,8 +42,7 @@ FormControls buildFormControls(QWidget &window, const std::function<int(double)>
 
     c.banner = new QLabel(client);
     c.banner->setObjectName(QStringLiteral("Label1"));
-    c.banner->setGeometry(px(kBanner.left), px(kBanner.top), px(kBanner.width),
-                          px(kBanner.height));
+    c.banner->setGeometry(px(kBanner.left), px(kBanner.top), px(kBanner.width), px(kBanner.height));
     QFont bannerFont(QStringLiteral("Arial"));
     bannerFont.setPointSizeF(14.25);
     c.banner->setFont(bannerFont);

@@ -19,6 +19,10 @@ struct FormControls {
     QProgressBar *progress = nullptr;
 };
 
+// The working window's own look: its font, and a title bar without a maximise button (the
+// window has a fixed size).
+void dressFormWindow(QWidget &window);
+
 // Builds them as children of window; px turns a length in twips into pixels on its screen.
 // statusTwips is the band at the bottom of the designed client area that the status bar takes.
 FormControls buildFormControls(QWidget &window, const std::function<int(double)> &px,

@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFont>
 #include <QImageReader>
 #include <QLabel>
 #include <QLayout>
@@ -39,13 +38,7 @@ MainWindow::MainWindow(AppState &state, Prompter &prompter, const QString &progr
       m_centring(new WindowCentring(*this))
 {
     setObjectName(QStringLiteral("Form1"));
-    // A window of fixed size has nothing to maximise: the title bar offers no such button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    QFont base(QStringLiteral("Verdana"));
-    base.setPointSizeF(9.75);
-    setFont(base);
+    dressFormWindow(*this);
     m_menus.build(menuBar());
     buildControls();
     connectCommands();
@@ -240,12 +233,8 @@ void MainWindow::mnuAbo_Click()
     // One box at a time: a second click brings the open one to the front unchanged.
     if (!m_about) {
         m_about = new AboutBox(m_programFolder);
-        // Over the main window, where the operator is looking, rather than at the screen's
-        // corner; a box already open stays where the operator put it.
-        m_about->adjustSize();
-        QRect placed(QPoint(), m_about->size());
-        placed.moveCenter(frameGeometry().center());
-        m_about->move(placed.topLeft());
+        // Where the operator is looking; a box already open stays where it was put.
+        centreOver(*m_about, *this);
     }
     m_about->show();
     m_about->raise();

@@ -30,6 +30,14 @@ int centredOffset(double screenSize, double windowSize)
     return static_cast<int>(difference / 2);
 }
 
+void centreOver(QWidget &window, const QWidget &over)
+{
+    window.adjustSize();
+    QRect placed(QPoint(), window.size());
+    placed.moveCenter(over.frameGeometry().center());
+    window.move(placed.topLeft());
+}
+
 WindowCentring::WindowCentring(QWidget &window) : QObject(&window), m_window(window)
 {
     connect(&m_frameWatch, &QTimer::timeout, this, &WindowCentring::watchForFrame);
@@ -66,8 +74,7 @@ void WindowCentring::centre()
     // Placed by its client area: what move() adds for a frame is not always up to date yet.
     const QPoint framePos(area.left() + twipsToPixels(left, dpi),
                           area.top() + twipsToPixels(top, dpi));
-    m_window.setGeometry(
-        QRect(framePos + QPoint(margins.left(), margins.top()), m_window.size()));
+    m_window.setGeometry(QRect(framePos + QPoint(margins.left(), margins.top()), m_window.size()));
 }
 
 void WindowCentring::watchForFrame()

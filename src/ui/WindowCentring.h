@@ -20,6 +20,9 @@ int twipsToPixels(double twips, double logicalDpi);
 // window is larger than the screen.
 int centredOffset(double screenSize, double windowSize);
 
+// Places window (a box) with its centre on the centre of over's outer frame.
+void centreOver(QWidget &window, const QWidget &over);
+
 // Centres a top-level window on its screen by its outer frame, in twips. Under X11 the window
 // manager adds the frame only some time after the first show, and Qt does not always say so
 // by an event: the centring then watches for the frame and centres again once it is there.
