@@ -1,8 +1,8 @@
 // Any byte sequence as a language file: loading keeps the table's shape, and a file always
 // passes the compatibility check against itself.
 #include "FuzzSupport.h"
-#include "lang/LangTable.h"
 #include "base/AppState.h"
+#include "lang/LangTable.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // Any byte sequence as an image file: the reader must end in one of its three outcomes, and a
 // loaded image must leave nothing behind its end, also not from the input before.
 #include "FuzzSupport.h"
-#include "commands/LoadCommands.h"
 #include "base/AppState.h"
+#include "commands/LoadCommands.h"
 
 #include <algorithm>
 #include <memory>
@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fuzz::expect(state->ImageEnd >= 0 && state->ImageEnd < kImageSize,
                      "ImageEnd outside the buffer after a load");
         const auto tail = state->ImageBuffer.begin() + state->ImageEnd + 1;
-        fuzz::expect(std::all_of(tail, state->ImageBuffer.end(), [](std::uint8_t b) { return b == 0xFF; }),
-                     "bytes behind ImageEnd are not erased");
+        fuzz::expect(
+            std::all_of(tail, state->ImageBuffer.end(), [](std::uint8_t b) { return b == 0xFF; }),
+            "bytes behind ImageEnd are not erased");
         break;
     }
     case LoadOutcome::Kind::Rejected:
@@ -32,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         break;
     case LoadOutcome::Kind::Error:
         fuzz::expect(prompter.shown == 0, "an error showed a box of its own");
-        fuzz::expect(outcome.error == 9 || outcome.error == 13, "a readable file gave a file-layer error");
+        fuzz::expect(outcome.error == 9 || outcome.error == 13,
+                     "a readable file gave a file-layer error");
         fuzz::expect(!outcome.reason.isEmpty(), "an error without a reason");
         break;
     }

@@ -1,9 +1,9 @@
 // Any byte sequence as the settings file: reading it must never fail towards the caller, and
 // whatever it leaves in the state must come back unchanged from the file it saves.
 #include "FuzzSupport.h"
-#include "commands/SettingsCommands.h"
-#include "commands/ComMenuMarks.h"
 #include "base/AppState.h"
+#include "commands/ComMenuMarks.h"
+#include "commands/SettingsCommands.h"
 
 #include <memory>
 
@@ -29,8 +29,8 @@ public:
 
 bool sameFields(const AppState &a, const AppState &b)
 {
-    return a.ComPort == b.ComPort && a.LanguageName == b.LanguageName
-           && a.RecentFiles == b.RecentFiles;
+    return a.ComPort == b.ComPort && a.LanguageName == b.LanguageName &&
+           a.RecentFiles == b.RecentFiles;
 }
 
 } // namespace

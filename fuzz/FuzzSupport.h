@@ -25,8 +25,8 @@ inline QString writeInput(const QString &name, const std::uint8_t *data, std::si
 {
     const QString path = scratch().filePath(name);
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size)) {
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::abort();
     }

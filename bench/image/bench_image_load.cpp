@@ -1,6 +1,6 @@
 // Times LoadFileMHX on a 64 KiB image written as 16-byte S2 records; prints the median.
-#include "image/SRecordReader.h"
 #include "base/AppState.h"
+#include "image/SRecordReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

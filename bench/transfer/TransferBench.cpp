@@ -1,11 +1,11 @@
 // Programming runs against nuvora-devsim started as its own process, so that the figures
 // hold only this process's work: software overhead per frame on an unpaced line, and how
 // close a paced run comes to the line's own limit and how little CPU it takes meanwhile.
+#include "base/AppState.h"
+#include "base/RunView.h"
 #include "serial/PortControl.h"
 #include "serial/SerialLine.h"
-#include "base/AppState.h"
 #include "transfer/ProgrammingRun.h"
-#include "base/RunView.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,8 +22,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <memory>
+#include <vector>
 
 using namespace nuvora;
 
@@ -85,8 +85,8 @@ double bareSecondsPerFrame(const QString &device, int frames)
 
 QString startSimulator(QProcess &sim, const QStringList &simArgs)
 {
-    const QString simPath =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/nuvora-devsim"));
+    const QString simPath = QDir(QCoreApplication::applicationDirPath())
+                                .filePath(QStringLiteral("../bin/nuvora-devsim"));
     sim.start(simPath, simArgs);
     if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(simPath));

@@ -23,9 +23,9 @@ struct ComFrameRecord {
     QByteArray DataText;
 };
 
-constexpr int kLangTextSize = 501;   // indexes 0..500, line k of the file is entry k
+constexpr int kLangTextSize = 501; // indexes 0..500, line k of the file is entry k
 constexpr int kRecentFileCount = 4;
-constexpr int kComMenuItems = 4;    // COM1..COM4 in the Com menu; the USB item above them
+constexpr int kComMenuItems = 4; // COM1..COM4 in the Com menu; the USB item above them
 constexpr int kImageSize = 65536;
 
 // The program's one set of shared variables: created zeroed by main, handed by reference to

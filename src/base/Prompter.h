@@ -18,15 +18,15 @@ inline const QString kAppTitle = QStringLiteral("Nuvora");
 constexpr int kDialogCancelled = 32755;
 
 struct OpenFileOptions {
-    QString defaultExt;   // "mhx"
-    QString filter;       // in the dialog's own "Description|pattern" form
-    unsigned flags = 0;   // the open-file flags as the window asks for them
+    QString defaultExt; // "mhx"
+    QString filter;     // in the dialog's own "Description|pattern" form
+    unsigned flags = 0; // the open-file flags as the window asks for them
 };
 
 struct OpenFileAnswer {
     bool cancelled = true;
-    QString fileName;   // full path
-    QString fileTitle;  // file name without its folder
+    QString fileName;  // full path
+    QString fileTitle; // file name without its folder
 };
 
 // Every report to the operator and every file dialog goes through here, so that tests can

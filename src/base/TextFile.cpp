@@ -58,7 +58,6 @@ QString failure(const QString &path, const QString &why)
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
 }
 
-
 // Why a path cannot be read as a text file of this kind; empty when it can.
 QString refusal(const QFileInfo &info, qsizetype maxLines)
 {
@@ -71,8 +70,7 @@ QString refusal(const QFileInfo &info, qsizetype maxLines)
     // A file read whole must fit the allowance; one read for its first lines only needs those
     // lines to lie within it, whatever follows them.
     if (maxLines < 0 && info.size() > kMaxTextFileBytes)
-        return QStringLiteral("too large (%1 bytes) for a text file of this kind")
-            .arg(info.size());
+        return QStringLiteral("too large (%1 bytes) for a text file of this kind").arg(info.size());
     return QString();
 }
 

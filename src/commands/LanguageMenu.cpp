@@ -80,8 +80,7 @@ void LanguageMenu::smnuLingue_Click(int index)
     if (index < 0 || index >= kLanguageItems)
         return;
     const QString chosen = m_captions[static_cast<size_t>(index)];
-    if (!CheckLangFile(m_programFolder, m_state.LanguageName + kLangSuffix,
-                       chosen + kLangSuffix)) {
+    if (!CheckLangFile(m_programFolder, m_state.LanguageName + kLangSuffix, chosen + kLangSuffix)) {
         check(m_checked); // the menu shows the current language still
         m_prompter.message(QStringLiteral("Check file message!"), kStyleExclamation,
                            QStringLiteral("Wrong file"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "base/Prompter.h"
 #include "base/AppState.h"
+#include "base/Prompter.h"
 
 #include <QStringList>
 

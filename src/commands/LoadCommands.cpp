@@ -1,8 +1,8 @@
 #include "commands/LoadCommands.h"
 
+#include "base/LangTexts.h"
 #include "settings/RecentFiles.h"
 #include "settings/SettingsFile.h"
-#include "base/LangTexts.h"
 
 #include <QDir>
 
@@ -83,7 +83,8 @@ void LoadCommands::smnuFile_Click(int index)
         error = saved.error;
     }
     if (error != 0) {
-        m_prompter.message(m_state.LangText[kTextLoadFailed] + QLatin1Char(' ') + QString::number(error),
+        m_prompter.message(m_state.LangText[kTextLoadFailed] + QLatin1Char(' ') +
+                               QString::number(error),
                            kStyleCritical, m_state.LangText[kTitleError]);
     }
     showNoFile();

@@ -32,8 +32,7 @@ QString fileNameOf(const QString &path);
 // recent-file list and the settings file into line with the outcome.
 class LoadCommands {
 public:
-    LoadCommands(AppState &state, Prompter &prompter, const SettingsFile &settings,
-                 LoadView &view);
+    LoadCommands(AppState &state, Prompter &prompter, const SettingsFile &settings, LoadView &view);
 
     void smnuFile_Click(int index);
     void fileM_Click(int index); // 1..4

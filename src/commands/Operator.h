@@ -26,8 +26,7 @@ class OperatorView : public RunView,
 // The window forwards its events here and shows what the view calls ask for.
 class Operator {
 public:
-    Operator(AppState &state, Prompter &prompter, OperatorView &view,
-             const QString &programFolder);
+    Operator(AppState &state, Prompter &prompter, OperatorView &view, const QString &programFolder);
 
     // The start-up steps that are the commands' own, called by Form_Load in its order.
     bool FillLangMenu(); // false: no language file, its box has been shown

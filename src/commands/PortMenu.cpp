@@ -1,14 +1,13 @@
 #include "commands/PortMenu.h"
 
+#include "base/AppState.h"
 #include "base/Prompter.h"
-#include "commands/SettingsCommands.h"
 #include "commands/ComMenuMarks.h"
+#include "commands/SettingsCommands.h"
 #include "serial/GetUSBT.h"
 #include "serial/PortControl.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
-#include "base/AppState.h"
-
 
 namespace nuvora {
 

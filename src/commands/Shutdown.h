@@ -11,7 +11,7 @@ inline const QString kHostProgram = QStringLiteral("DUVODORUVI.EXE");
 
 // What the shutdown does to the world outside, replaceable so that tests can record it.
 struct ShutdownActions {
-    std::function<bool()> closePort;                   // false: the port failed to close
+    std::function<bool()> closePort;                    // false: the port failed to close
     std::function<bool(const QString &path)> startHost; // false: it could not be started
     std::function<void()> endProcess;                   // does not return in production
 };

@@ -18,7 +18,8 @@ bool PortControl::SetCom(std::int16_t port)
 
 bool PortControl::reasonActionable() const
 {
-    return m_line.failure() == OpenFailure::PermissionDenied || m_line.failure() == OpenFailure::Busy;
+    return m_line.failure() == OpenFailure::PermissionDenied ||
+           m_line.failure() == OpenFailure::Busy;
 }
 
 QString PortControl::withReason(const QString &text) const

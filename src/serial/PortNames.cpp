@@ -15,7 +15,7 @@ namespace nuvora {
 
 namespace {
 
-constexpr int kFirstUsbNumber = 5; // /dev/ttyUSB0 is number 5
+constexpr int kFirstUsbNumber = 5;     // /dev/ttyUSB0 is number 5
 constexpr int kLastPortNumber = 32767; // ComPort is a signed 16-bit number
 
 QString aliasPath(int number, const QString &folder)
@@ -93,8 +93,8 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
     for (const QString &folder : folders) {
         const QDir ports(QDir(folder).filePath(QStringLiteral("ports")));
         static const QRegularExpression aliasName(QStringLiteral("^COM(\\d+)$"));
-        const auto entries = ports.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot,
-                                                 QDir::Name);
+        const auto entries =
+            ports.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo &entry : entries) {
             const auto m = aliasName.match(entry.fileName());
             if (!m.hasMatch())
@@ -104,8 +104,8 @@ int PortNumberForDevice(const QString &device, const QString &programFolder)
                 QDir::cleanPath(QFileInfo(aliasFor(n, folders)).absoluteFilePath()) !=
                     QDir::cleanPath(entry.absoluteFilePath()))
                 continue;
-            if (entry.absoluteFilePath() == QFileInfo(device).absoluteFilePath()
-                || (!target.isEmpty() && entry.canonicalFilePath() == target))
+            if (entry.absoluteFilePath() == QFileInfo(device).absoluteFilePath() ||
+                (!target.isEmpty() && entry.canonicalFilePath() == target))
                 return n;
         }
     }

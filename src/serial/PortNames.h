@@ -31,9 +31,9 @@ bool RemoveUserAlias(int number, QString &error);
 // A user's PORT argument: a number ("7"), a Windows name ("COM7", any case) or a device path.
 struct PortArgument {
     bool valid = false;
-    int number = 0;   // set for a number or COMn
-    QString device;   // set for a device path
-    QString error;    // why the argument was refused
+    int number = 0; // set for a number or COMn
+    QString device; // set for a device path
+    QString error;  // why the argument was refused
 };
 PortArgument ParsePortArgument(const QString &text);
 

@@ -138,8 +138,8 @@ void SerialLine::discardInput()
 
 void SerialLine::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError
-        && error != QSerialPort::WriteError)
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
+        error != QSerialPort::WriteError)
         return;
     lose(m_port.errorString());
 }

@@ -22,12 +22,18 @@ struct LampLook {
 LampLook lookOf(int image)
 {
     switch (image) {
-    case 1: return {"TX", Qt::transparent};
-    case 2: return {"RX", Qt::transparent};
-    case 3: return {"ER", Qt::transparent};
-    case 4: return {"TX", QColor(255, 255, 0)};
-    case 5: return {"RX", QColor(0, 255, 0)};
-    default: return {"ER", QColor(255, 0, 0)};
+    case 1:
+        return {"TX", Qt::transparent};
+    case 2:
+        return {"RX", Qt::transparent};
+    case 3:
+        return {"ER", Qt::transparent};
+    case 4:
+        return {"TX", QColor(255, 255, 0)};
+    case 5:
+        return {"RX", QColor(0, 255, 0)};
+    default:
+        return {"ER", QColor(255, 0, 0)};
     }
 }
 

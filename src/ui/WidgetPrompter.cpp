@@ -28,15 +28,22 @@ void WidgetPrompter::message(const QString &text, int style, const QString &titl
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style & 0xF0) {
-    case kStyleCritical: icon = QMessageBox::Critical; break;
-    case kStyleExclamation: icon = QMessageBox::Warning; break;
-    case kStyleInformation: icon = QMessageBox::Information; break;
-    default: break;
+    case kStyleCritical:
+        icon = QMessageBox::Critical;
+        break;
+    case kStyleExclamation:
+        icon = QMessageBox::Warning;
+        break;
+    case kStyleInformation:
+        icon = QMessageBox::Information;
+        break;
+    default:
+        break;
     }
     // A carriage return alone starts a new line in the box, as the texts expect.
     QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'),
-                                                                       QLatin1Char('\n'));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(icon, title.isEmpty() ? kAppTitle : title, shown, QMessageBox::Ok, m_parent);
     box.exec();
 }

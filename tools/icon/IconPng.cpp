@@ -15,8 +15,7 @@ int main(int argc, char **argv)
     const QImage icon(QString::fromLocal8Bit(argv[1]));
     const int size = std::atoi(argv[2]);
     if (icon.isNull() || size < 1) {
-        std::fprintf(stderr, "nuvora-icon-png: cannot read %s or bad size %s\n", argv[1],
-                     argv[2]);
+        std::fprintf(stderr, "nuvora-icon-png: cannot read %s or bad size %s\n", argv[1], argv[2]);
         return 1;
     }
     // Whole-pixel scaling keeps the drawing's hard edges at every theme size.
