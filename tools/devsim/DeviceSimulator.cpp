@@ -343,9 +343,7 @@ std::vector<std::uint8_t> DeviceSimulator::storePage(const protocol::ParsedReque
     ++m_stats.writes;
     for (int i = 0; i <= request.lengthField; ++i)
         m_eeprom[static_cast<std::size_t>((request.address + i) % kEepromSize)] = request.page[i];
-    protocol::Answer answer = protocol::writeAnswer(request.checksum);
-    if (m_options.badAckAlways || m_stats.writes <= m_options.badAckFirst)
-        ++answer.bytes[0];
+    const protocol::Answer answer = protocol::writeAnswer(request.checksum);
     return {answer.bytes.begin(), answer.bytes.begin() + answer.size};
 }
 
@@ -356,42 +354,66 @@ std::vector<std::uint8_t> DeviceSimulator::readPage(const protocol::ParsedReques
     for (int i = 0; i <= request.lengthField; ++i)
         data[static_cast<std::size_t>(i)] =
             m_eeprom[static_cast<std::size_t>((request.address + i) % kEepromSize)];
-    protocol::Answer answer = protocol::readAnswer(data.data(), request.lengthField);
-    if (m_options.badReadChecksum)
-        ++answer.bytes[answer.size - 1u];
+    const protocol::Answer answer = protocol::readAnswer(data.data(), request.lengthField);
     return {answer.bytes.begin(), answer.bytes.begin() + answer.size};
 }
 
 void DeviceSimulator::handleFrame(const std::uint8_t *bytes, const protocol::ParsedRequest &request,
                                   Clock::time_point end)
 {
-    PendingAnswer answer;
+    std::vector<std::uint8_t> answer;
     int requestNumber = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         requestNumber = ++m_stats.requests;
         logRequest(bytes, static_cast<std::size_t>(protocol::requestBytes(bytes[0])));
-        answer.bytes = request.write ? storePage(request) : readPage(request);
+        answer = request.write ? storePage(request) : readPage(request);
         m_changed.notify_all();
     }
-    const bool hangUp = m_options.hangUpAfter >= 0 && requestNumber >= m_options.hangUpAfter;
-    const bool quiet = m_options.silent || requestNumber <= m_options.ignoreFirst ||
-                       (m_options.silentAfter >= 0 && requestNumber > m_options.silentAfter);
+    // Requests before the fault's moment get a perfect device's answers.
+    const int n = requestNumber - (m_options.faultAt - 1);
+    if (n < 1) {
+        queueAnswer(std::move(answer), request.write, end, false);
+        return;
+    }
+    if (request.write)
+        ++m_faultWrites;
+    if (request.write && (m_options.badAckAlways || m_faultWrites <= m_options.badAckFirst))
+        ++answer[0];
+    if (!request.write && m_options.badReadChecksum)
+        ++answer.back();
+    if (n <= m_options.shortFirst)
+        answer.pop_back();
+    const bool hangUp = m_options.hangUpAfter >= 0 && n >= m_options.hangUpAfter;
+    const bool quiet = m_options.silent || n <= m_options.ignoreFirst ||
+                       (m_options.silentAfter >= 0 && n > m_options.silentAfter);
     if (quiet && !hangUp)
         return;
     if (quiet)
-        answer.bytes.clear();
+        answer.clear();
     else
-        answer.bytes.insert(answer.bytes.end(), static_cast<std::size_t>(m_options.staleBytes),
-                            std::uint8_t{0x5A});
-    auto due = std::max(end, Clock::now()) + m_options.lateBy;
-    if (request.write)
+        answer.insert(answer.end(), static_cast<std::size_t>(m_options.staleBytes),
+                      std::uint8_t{0x5A});
+    // A late answer is given up when the next request comes: the device starts over, so the
+    // answer to a timed-out attempt never lands in the next attempt's wait.
+    if (m_options.lateBy.count() > 0)
+        m_pending.clear();
+    queueAnswer(std::move(answer), request.write, end + m_options.lateBy, hangUp);
+}
+
+void DeviceSimulator::queueAnswer(std::vector<std::uint8_t> bytes, bool write,
+                                  Clock::time_point end, bool hangUp)
+{
+    PendingAnswer answer;
+    answer.bytes = std::move(bytes);
+    auto due = std::max(end, Clock::now());
+    if (write)
         due += m_options.pageWriteTime;
     // The answer is complete once its last byte has crossed the line.
     due += byteTime() * static_cast<long>(answer.bytes.size());
     answer.due = due;
     answer.hangUpAfter = hangUp;
-    if (!quiet) {
+    if (!answer.bytes.empty()) {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_stats.answered;
     }

@@ -22,10 +22,12 @@ constexpr int kEepromSize = 65536;
 struct SimOptions {
     int baud = 0;                               // 0: no pacing, answer at once
     std::chrono::microseconds pageWriteTime{0}; // added before each write acknowledgement
+    int faultAt = 1;                            // request where faults, and their counts, begin
     bool silent = false;                        // never answer
     int ignoreFirst = 0;                        // no answer to the first N requests
     int silentAfter = -1;                       // no answer after the first N (-1: never)
     std::chrono::milliseconds lateBy{0};        // every answer delayed by this much
+    int shortFirst = 0;                         // the first N answers lose their last byte
     int badAckFirst = 0;                        // wrong acknowledgement for the first N writes
     bool badAckAlways = false;                  // wrong acknowledgement for every write
     bool badReadChecksum = false;               // read answers carry a wrong checksum
@@ -95,6 +97,8 @@ private:
     void logRequest(const std::uint8_t *bytes, std::size_t size);
     std::vector<std::uint8_t> storePage(const protocol::ParsedRequest &request);
     std::vector<std::uint8_t> readPage(const protocol::ParsedRequest &request);
+    void queueAnswer(std::vector<std::uint8_t> bytes, bool write, Clock::time_point end,
+                     bool hangUp);
     void sendAll(const std::vector<std::uint8_t> &bytes);
     void closeMaster();
     Clock::duration byteTime() const;
@@ -121,6 +125,7 @@ private:
     std::vector<Clock::time_point> m_rxStamp; // when each byte finished arriving on the line
     Clock::time_point m_lineFree{};
     std::deque<PendingAnswer> m_pending;
+    int m_faultWrites = 0; // write frames since the faults struck
 };
 
 } // namespace nuvora::devsim
