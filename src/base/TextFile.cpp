@@ -125,6 +125,7 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
     const QString refused = refusal(info, maxLines);
     if (!refused.isEmpty()) {
         result.error = failure(path, refused);
+        result.tooLarge = info.isFile(); // a regular file is refused only for its size
         return result;
     }
     QFile file(path);
@@ -159,6 +160,7 @@ TextLines ReadTextFile(const QString &path, qsizetype maxLines)
     }
     if (bytes.size() > kMaxTextFileBytes) {
         result.error = failure(path, QStringLiteral("too large for a text file of this kind"));
+        result.tooLarge = true;
         return result;
     }
 

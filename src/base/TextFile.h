@@ -10,7 +10,8 @@ namespace nuvora {
 struct TextLines {
     bool ok = false;
     QStringList lines;
-    QString error; // when !ok: a sentence naming the file and the reason
+    QString error;         // when !ok: a sentence naming the file and the reason
+    bool tooLarge = false; // when !ok: a file past the allowance below
 };
 
 // Files larger than this are not settings or language files; refusing them keeps a mistaken

@@ -67,7 +67,8 @@ ReadResult SettingsFile::read(AppState &state) const
     ReadResult result;
     const TextLines file = ReadTextFile(m_path, kSettingsLines);
     if (!file.ok) {
-        result.unreadable = QFileInfo(m_path).isFile();
+        // A file too long to hold six lines is junk that the reset replaces, without a word.
+        result.unreadable = QFileInfo(m_path).isFile() && !file.tooLarge;
         // The reader names the file first; the box names it in a sentence of its own.
         const QString prefix = QDir::toNativeSeparators(m_path) + QStringLiteral(": ");
         result.reason = file.error.startsWith(prefix) ? file.error.mid(prefix.size()) : file.error;
