@@ -200,6 +200,7 @@ private slots:
     void hangUpMidRun()
     {
         SimOptions o;
+        o.silentAfter = 9; // the probe and 8 frames answered; gone at the next request
         o.hangUpAfter = 10;
         o.baud = 19200; // a real line's pace, so the run is mid-way when the device goes
         Station s(o);
