@@ -5,6 +5,7 @@
 
 #include "base/AppState.h"
 #include "base/FileWrite.h"
+#include "transfer/FrameProtocol.h"
 
 #include <QDir>
 
@@ -13,8 +14,6 @@
 namespace nuvora::cli {
 
 namespace {
-
-constexpr int kFrameBytes = 16;
 
 const char kInfoHelp[] =
     "usage: nuvora-cli info [OPTIONS] IMAGE\n"
@@ -39,12 +38,13 @@ const char kInfoHelp[] =
 void printSummary(std::FILE *to, const QString &image, const AppState &state)
 {
     const qint64 length = qint64(state.ImageEnd) + 1;
-    const qint64 frames = (length + kFrameBytes - 1) / kFrameBytes;
+    const qint64 frames = (length + protocol::kPageBytes - 1) / protocol::kPageBytes;
     std::fprintf(to, "image:  %s\n", qPrintable(QDir::toNativeSeparators(image)));
     std::fprintf(to, "first:  0\n");
     std::fprintf(to, "last:   %d (0x%04X)\n", state.ImageEnd, unsigned(state.ImageEnd));
     std::fprintf(to, "length: %lld bytes\n", static_cast<long long>(length));
-    std::fprintf(to, "frames: %lld of %d bytes\n", static_cast<long long>(frames), kFrameBytes);
+    std::fprintf(to, "frames: %lld of %d bytes\n", static_cast<long long>(frames),
+                 protocol::kPageBytes);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "TerminalRunView.h"
 
+#include "transfer/FrameProtocol.h"
+
 #include <QStringList>
 
 #include <cmath>
@@ -93,10 +95,11 @@ void TerminalRunView::attemptSent()
     m_answered = false;
     if (!m_options.verbose)
         return;
-    const QString what = m_writing ? QStringLiteral("frame %1 (address 0x%2)")
-                                         .arg(m_frames + 1)
-                                         .arg(m_frames * kFrameBytes, 4, 16, QLatin1Char('0'))
-                                   : QStringLiteral("probe");
+    const QString what = m_writing
+                             ? QStringLiteral("frame %1 (address 0x%2)")
+                                   .arg(m_frames + 1)
+                                   .arg(m_frames * protocol::kPageBytes, 4, 16, QLatin1Char('0'))
+                             : QStringLiteral("probe");
     printLine(QStringLiteral("%1 sent again: %2").arg(what, why));
 }
 
@@ -121,16 +124,20 @@ void TerminalRunView::printLine(const QString &text, bool labelled)
     std::fflush(m_to);
 }
 
+long long TerminalRunView::totalFrames() const
+{
+    return static_cast<long long>(std::ceil(m_max / protocol::kPageBytes));
+}
+
 QString TerminalRunView::figures(bool withRate) const
 {
     const double elapsed = std::max(1e-3, m_started.nsecsElapsed() / 1e9);
     const double rate = m_value / elapsed;
-    const long long totalFrames = static_cast<long long>(std::ceil(m_max / kFrameBytes));
     QString text = QStringLiteral("%1/%2 bytes  %3/%4 frames")
                        .arg(static_cast<long long>(m_value))
                        .arg(static_cast<long long>(m_max))
                        .arg(m_frames)
-                       .arg(totalFrames);
+                       .arg(totalFrames());
     if (withRate) {
         const double left = rate > 0 ? (m_max - m_value) / rate : 0;
         text += QStringLiteral("  %1  %2 left").arg(rateText(rate), clock(left));
@@ -144,9 +151,8 @@ QString TerminalRunView::barLine() const
 {
     const double fraction = std::min(1.0, m_value / m_max);
     const QString percent = QStringLiteral("%1%").arg(int(fraction * 100), 3);
-    const long long totalFrames = static_cast<long long>(std::ceil(m_max / kFrameBytes));
     const QStringList choices{figures(true), figures(false),
-                              QStringLiteral("%1/%2 frames").arg(m_frames).arg(totalFrames),
+                              QStringLiteral("%1/%2 frames").arg(m_frames).arg(totalFrames()),
                               QString()};
     const int room = std::max(1, m_options.columns - 1);
     for (const QString &tail : choices) {

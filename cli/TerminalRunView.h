@@ -30,7 +30,6 @@ struct ViewOptions {
 class TerminalRunView : public RunView {
 public:
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
-    static constexpr int kFrameBytes = 16;
 
     TerminalRunView(std::FILE *to, const ViewOptions &options);
 
@@ -51,6 +50,8 @@ public:
 
 private:
     void draw(bool final);
+    // The frames a run of this image sends: one per page begun.
+    long long totalFrames() const;
     QString figures(bool withRate) const;
     QString barLine() const;
     void attemptSent();
