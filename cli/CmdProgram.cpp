@@ -2,11 +2,13 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Interrupts.h"
+#include "ReadBackText.h"
 #include "TerminalPrompter.h"
 #include "TerminalRunView.h"
 
 #include "base/AppState.h"
 #include "commands/StartCommand.h"
+#include "image/ImageSummary.h"
 #include "serial/PortControl.h"
 #include "serial/PortNames.h"
 #include "serial/SerialLine.h"
@@ -51,6 +53,9 @@ const char kProgramHelp[] =
     "  --lang NAME      word the messages from NAME.lng beside this program (default English)\n"
     "  --strict         refuse an image with bad records (checksum, digits, count) or without\n"
     "                   an end record, before anything is written\n"
+    "  --verify         after the last write frame, read every page written back (16-byte\n"
+    "                   read frames) and compare it with what was sent; a difference names\n"
+    "                   the first differing address and counts the bytes that differ\n"
     "  -q, --quiet      no progress and no notes: only warnings and failures\n"
     "  -v, --verbose    a line for every frame sent again, and why\n"
     "  -V, --version    print the version\n"
@@ -62,7 +67,9 @@ const char kProgramHelp[] =
     "exit status: 0 programmed, 2 usage error, 3 image rejected (no usable S2 data, or bad\n"
     "records with --strict), 4 image cannot be read, 5 port will not open, 6 the device does\n"
     "not answer the probe, 7 a write frame was not acknowledged (the EEPROM holds part of the\n"
-    "image), 130 interrupted (the EEPROM holds part of the image). With several ports: 0 when\n"
+    "image; with --verify also: a read frame of the check was not answered), 8 the pages read\n"
+    "back differ from the image (--verify), 130 interrupted (the EEPROM holds part of the\n"
+    "image, or the check was not finished). With several ports: 0 when\n"
     "every device was programmed, else the status of the first port (in the order given)\n"
     "that was not.\n";
 
@@ -71,6 +78,8 @@ struct Settings {
     bool strict = false;
     bool quiet = false;
     bool verbose = false;
+    bool verify = false;
+    std::uint32_t firstAddress = 0; // the image's own address of image index 0
 };
 
 // One --port: what the user wrote, the device it leads to, and how lines name it.
@@ -94,6 +103,10 @@ int exitFor(RunOutcome outcome)
         return kExitWriteFailed;
     case RunOutcome::Interrupted:
         return kExitInterrupted;
+    case RunOutcome::VerifyFailed:
+        return kExitVerifyFailed;
+    case RunOutcome::ReadBackFailed:
+        return kExitWriteFailed;
     }
     return kExitWriteFailed;
 }
@@ -195,14 +208,16 @@ struct Station {
 };
 
 // The outcome in one line: the language file's words, then where, how much and how long.
-void report(Station &s, RunOutcome outcome, bool quiet)
+void report(Station &s, RunOutcome outcome, const Settings &how)
 {
+    const bool quiet = how.quiet;
     const QString figures = QStringLiteral("%1: %2 of %3 bytes written, %4 frames resent, %5 s")
                                 .arg(s.target.shown)
                                 .arg(s.state->ProgressCount)
                                 .arg(qint64(s.state->ImageEnd) + 1)
                                 .arg(s.view.framesResent())
-                                .arg(double(s.clock.elapsed()) / 1000, 0, 'f', 1);
+                                .arg(double(s.clock.elapsed()) / 1000, 0, 'f', 1) +
+                            readBackNote(s.run, outcome, how.firstAddress);
     const OutcomeBox box = outcomeBox(outcome, *s.state, s.control);
     if (outcome == RunOutcome::Success) {
         if (!quiet)
@@ -252,13 +267,14 @@ int programAll(const AppState &loaded, const std::vector<Target> &targets, const
         options.quiet = how.quiet;
         options.verbose = how.verbose;
         stations.push_back(std::make_unique<Station>(loaded, t, options));
+        stations.back()->run.setVerify(how.verify);
     }
     std::size_t finished = 0;
     for (auto &station : stations) {
         Station *s = station.get();
         QObject::connect(&s->run, &ProgrammingRun::finished, [&, s](RunOutcome outcome) {
             s->outcome = outcome;
-            report(*s, outcome, how.quiet);
+            report(*s, outcome, how);
             if (++finished == stations.size())
                 QCoreApplication::exit();
         });
@@ -295,6 +311,7 @@ int runProgram(const QStringList &args)
     qt.addOption({"strict", {}});
     qt.addOption({{"q", "quiet"}, {}});
     qt.addOption({{"v", "verbose"}, {}});
+    qt.addOption({"verify", {}});
     if (const auto done = parser.parse(args))
         return *done;
     const auto image = parser.onePositional("IMAGE");
@@ -306,7 +323,8 @@ int runProgram(const QStringList &args)
     std::vector<Target> targets;
     if (const auto bad = resolvePorts(parser, portTexts, targets))
         return *bad;
-    const Settings how{*image, qt.isSet("strict"), qt.isSet("quiet"), qt.isSet("verbose")};
+    Settings how{*image, qt.isSet("strict"), qt.isSet("quiet"), qt.isSet("verbose")};
+    how.verify = qt.isSet("verify");
 
     auto loaded = stateWithLanguage(qt.value("lang"), qt.isSet("lang"));
     if (warnAboutRecords(how.image) && how.strict) {
@@ -317,6 +335,8 @@ int runProgram(const QStringList &args)
     TerminalPrompter prompter(stderr);
     if (const int status = loadImage(*loaded, how.image, prompter))
         return status;
+    if (how.verify)
+        how.firstAddress = SummariseImage(how.image, loaded->ImageEnd).firstAddress;
     return programAll(*loaded, targets, how);
 }
 

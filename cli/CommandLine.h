@@ -23,6 +23,7 @@ constexpr int kExitImageError = 4;
 constexpr int kExitPort = 5;
 constexpr int kExitNoDevice = 6;
 constexpr int kExitWriteFailed = 7;
+constexpr int kExitVerifyFailed = 8;
 constexpr int kExitInterrupted = 130; // as a shell reports a program ended by Ctrl-C
 
 // "LABEL: " for a labelled line (a port in a gang), "nuvora-cli: " without one.

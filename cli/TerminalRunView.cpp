@@ -75,6 +75,13 @@ void TerminalRunView::setProgressValue(double value)
     draw(value >= m_max);
 }
 
+void TerminalRunView::beginReadBack()
+{
+    // The written image's bar stays on screen; the check gets a line of its own.
+    endLine();
+    m_reading = true;
+}
+
 void TerminalRunView::SetLamp(LampState state)
 {
     if (state == LampState::TxOn)
@@ -96,7 +103,8 @@ void TerminalRunView::attemptSent()
     if (!m_options.verbose)
         return;
     const QString what = m_writing
-                             ? QStringLiteral("frame %1 (address 0x%2)")
+                             ? QStringLiteral("%1frame %2 (address 0x%3)")
+                                   .arg(m_reading ? QStringLiteral("read ") : QString())
                                    .arg(m_frames + 1)
                                    .arg(m_frames * protocol::kPageBytes, 4, 16, QLatin1Char('0'))
                              : QStringLiteral("probe");
@@ -150,7 +158,9 @@ QString TerminalRunView::figures(bool withRate) const
 QString TerminalRunView::barLine() const
 {
     const double fraction = std::min(1.0, m_value / m_max);
-    const QString percent = QStringLiteral("%1%").arg(int(fraction * 100), 3);
+    const QString percent = QStringLiteral("%1%2%")
+                                .arg(m_reading ? QStringLiteral("verify ") : QString())
+                                .arg(int(fraction * 100), 3);
     const QStringList choices{figures(true), figures(false),
                               QStringLiteral("%1/%2 frames").arg(m_frames).arg(totalFrames()),
                               QString()};
@@ -179,8 +189,9 @@ void TerminalRunView::draw(bool final)
         if (tenth == m_lastTenth && !final)
             return;
         m_lastTenth = tenth;
-        std::fprintf(m_to, "%sprogress %3d%%  %s\n", qPrintable(labelPrefix(m_options.label)),
-                     static_cast<int>(fraction * 100), qPrintable(figures(true)));
+        std::fprintf(m_to, "%s%s %3d%%  %s\n", qPrintable(labelPrefix(m_options.label)),
+                     m_reading ? "verify  " : "progress", static_cast<int>(fraction * 100),
+                     qPrintable(figures(true)));
         std::fflush(m_to);
         return;
     }

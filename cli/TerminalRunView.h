@@ -38,6 +38,7 @@ public:
     void setProgressMax(double max) override;
     void setProgressValue(double value) override;
     void SetLamp(LampState state) override;
+    void beginReadBack() override;
 
     // Ends a bar left open on the terminal, so that a message starts on a line of its own.
     void endLine();
@@ -65,6 +66,7 @@ private:
     int m_attempts = 0;      // attempts of the frame (or probe) under way
     bool m_answered = false; // the last attempt got an answer, which was refused
     bool m_writing = false;  // past the probe
+    bool m_reading = false;  // reading the written pages back
     int m_lastTenth = -1;
     bool m_lineOpen = false;
     QElapsedTimer m_started;

@@ -26,7 +26,8 @@ const std::map<QString, Command> &commands()
          {nuvora::cli::runPorts,
           "ports [--folder DIR] [--sysfs ROOT] | --alias N DEVICE | --unalias N"}},
         {QStringLiteral("program"),
-         {nuvora::cli::runProgram, "program [--lang NAME] [--strict] IMAGE --port PORT..."}},
+         {nuvora::cli::runProgram,
+          "program [--lang NAME] [--strict] [--verify] IMAGE --port PORT..."}},
     };
     return table;
 }

@@ -72,7 +72,7 @@ _nuvora_cli()
     if [[ $cur == -* ]]; then
         case ${COMP_WORDS[1]} in
         info) words=(--dump --lang --quiet --version --help) ;;
-        program) words=(--port --lang --strict --quiet --verbose --version --help) ;;
+        program) words=(--port --lang --strict --verify --quiet --verbose --version --help) ;;
         ports) words=(--folder --sysfs --alias --unalias --by-id --version --help) ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")

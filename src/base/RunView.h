@@ -14,6 +14,8 @@ public:
     virtual void setProgressMax(double max) = 0;
     virtual void setProgressValue(double value) = 0;
     virtual void SetLamp(LampState state) = 0;
+    // The image is written and is now read back: the progress starts over for that pass.
+    virtual void beginReadBack() {}
 };
 
 // A front end that shows nothing: for runs measured or driven by a program.

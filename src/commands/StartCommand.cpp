@@ -21,6 +21,15 @@ OutcomeBox outcomeBox(RunOutcome outcome, const AppState &state, const PortContr
         // Only a terminal can ask a run to stop, and the language files have no line for it.
         return {QStringLiteral("Programming interrupted: the device holds part of the image."),
                 kStyleExclamation, text(kTitleError)};
+    case RunOutcome::VerifyFailed:
+        // Only a terminal asks for the check, and the language files have no line for it.
+        return {QStringLiteral("Verify failed: the EEPROM does not hold the image as it was "
+                               "sent."),
+                kStyleExclamation, text(kTitleError)};
+    case RunOutcome::ReadBackFailed:
+        return {QStringLiteral("Verify stopped: the device did not answer a read frame. The "
+                               "image was written but not checked."),
+                kStyleExclamation, text(kTitleError)};
     case RunOutcome::WriteFailed:
         break;
     }

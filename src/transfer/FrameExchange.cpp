@@ -33,6 +33,7 @@ bool FrameExchange::ExchangeFrame(bool write, std::uint8_t command, std::int32_t
     if (m_stage != Stage::Idle)
         return false;
     m_stage = Stage::Finishing;
+    m_readAccepted = false;
     m_attemptSets = 0;
     m_attemptsMade = 0;
     if (!m_line || !m_line->isOpen()) {
@@ -166,7 +167,15 @@ void FrameExchange::attemptEnded(bool answered)
     }
     const auto *rx = reinterpret_cast<const std::uint8_t *>(f.RxText.constData());
     f.Chk = static_cast<std::int16_t>(protocol::byteSum(rx, m_lengthField + 1u));
-    finish(protocol::readAnswerAccepted(rx, m_lengthField));
+    m_readAccepted = protocol::readAnswerAccepted(rx, m_lengthField);
+    finish(m_readAccepted);
+}
+
+QByteArray FrameExchange::readData() const
+{
+    if (!m_readAccepted || m_stage != Stage::Idle)
+        return {};
+    return m_state.ComFrame.RxText.left(m_lengthField + 1);
 }
 
 void FrameExchange::finish(bool accepted)

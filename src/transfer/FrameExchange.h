@@ -38,6 +38,9 @@ public:
     bool busy() const { return m_stage != Stage::Idle; }
     // Attempts made in this exchange, over all attempt sets.
     int attemptsMade() const { return m_attemptsMade; }
+    // The data bytes (length field + 1) of the read answer the last exchange accepted; empty
+    // after a write, a failure, or while an exchange is under way.
+    QByteArray readData() const;
 
 signals:
     void finished(bool accepted);
@@ -66,6 +69,7 @@ private:
     qint64 m_deadlineAtNs = 0;
     int m_attemptSets = 0;
     int m_attemptsMade = 0;
+    bool m_readAccepted = false;
 };
 
 } // namespace nuvora

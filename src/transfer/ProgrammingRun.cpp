@@ -36,6 +36,8 @@ void ProgrammingRun::start()
         return;
     }
     m_stopRequested = false;
+    m_reads.reset(0, 0);
+    m_difference = {};
     m_view.DisableCommands();
     ProbeDevice();
 }
@@ -100,7 +102,46 @@ void ProgrammingRun::sendNextFrame()
                                   static_cast<std::uint8_t>(m_remainder - 1));
         return;
     }
+    if (m_verify) {
+        startVerify();
+        return;
+    }
     announceAndEnd(RunOutcome::Success);
+}
+
+void ProgrammingRun::startVerify()
+{
+    // Every frame carried a whole page, so whole pages are read back.
+    const std::int32_t pages = (m_state.ImageEnd + kPageBytes) / kPageBytes;
+    m_reads.reset(0, pages * kPageBytes);
+    m_stage = Stage::Verify;
+    m_view.beginReadBack();
+    m_view.setProgressMax(m_reads.length());
+    readNextPage();
+}
+
+void ProgrammingRun::readNextPage()
+{
+    if (m_reads.done()) {
+        m_difference = compareReadBack(m_state.ImageBuffer.data(), m_reads.bytes());
+        announceAndEnd(m_difference.any() ? RunOutcome::VerifyFailed : RunOutcome::Success);
+        return;
+    }
+    if (m_stopRequested) {
+        announceAndEnd(RunOutcome::Interrupted);
+        return;
+    }
+    m_exchange->ExchangeFrame(false, kReadCommand, m_reads.address(), m_reads.lengthField());
+}
+
+void ProgrammingRun::onPageRead(bool accepted)
+{
+    if (!accepted || !m_reads.take(m_exchange->readData())) {
+        announceAndEnd(RunOutcome::ReadBackFailed);
+        return;
+    }
+    m_view.setProgressValue(m_reads.bytes().size());
+    readNextPage();
 }
 
 void ProgrammingRun::onExchangeFinished(bool accepted)
@@ -135,6 +176,9 @@ void ProgrammingRun::onExchangeFinished(bool accepted)
             m_address += kPageBytes;
         }
         sendNextFrame();
+        return;
+    case Stage::Verify:
+        onPageRead(accepted);
         return;
     }
 }

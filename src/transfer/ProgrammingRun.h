@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/PageReads.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -14,10 +16,12 @@ class RunView;
 // How a programming run ended.
 enum class RunOutcome {
     Success,
-    PortFailed,  // the port would not open; nothing was sent
-    ProbeFailed, // the device did not answer the probe
-    WriteFailed, // a write frame was not accepted
-    Interrupted, // stopped on request between frames; the device holds part of the image
+    PortFailed,     // the port would not open; nothing was sent
+    ProbeFailed,    // the device did not answer the probe
+    WriteFailed,    // a write frame was not accepted
+    Interrupted,    // stopped on request between frames; the device holds part of the image
+    VerifyFailed,   // written, but the pages read back differ from what was sent
+    ReadBackFailed, // written, but a read frame of the check went unanswered
 };
 
 // What Start does: opens the port, locks the front end, probes the device, writes the image
@@ -35,6 +39,13 @@ public:
     // outcome is then Interrupted, unless that exchange failed or was the last.
     void requestStop();
     FrameExchange &exchange() { return *m_exchange; }
+    // After the last write, read every page written back and compare it with what was sent
+    // (the bytes after the image's end in its last page included). Off unless asked for.
+    void setVerify(bool on) { m_verify = on; }
+    bool verify() const { return m_verify; }
+    // The check of the run that ended last: what was read back, and where it differs.
+    const PageReads &readBack() const { return m_reads; }
+    ReadBackDifference difference() const { return m_difference; }
 
 signals:
     // The outcome, before the front end is unlocked: a box shown here is modal, and the run
@@ -44,7 +55,7 @@ signals:
     void finished(nuvora::RunOutcome outcome);
 
 private:
-    enum class Stage { Idle, Probe, FullFrames, LastFrame };
+    enum class Stage { Idle, Probe, FullFrames, LastFrame, Verify };
 
     void ProbeDevice();
     void ProgramDevice();
@@ -52,6 +63,9 @@ private:
     void ResetProgress();
     void StepProgress(std::int16_t bytes);
     void sendNextFrame();
+    void startVerify();
+    void readNextPage();
+    void onPageRead(bool accepted);
     void onExchangeFinished(bool accepted);
     void end(RunOutcome outcome);
     // Announces the outcome; false when this run was destroyed meanwhile.
@@ -68,6 +82,9 @@ private:
     std::int32_t m_lastFull = 0; // last offset of a full frame
     std::int32_t m_remainder = 0;
     bool m_stopRequested = false;
+    bool m_verify = false;
+    PageReads m_reads;
+    ReadBackDifference m_difference;
 };
 
 } // namespace nuvora

@@ -341,8 +341,13 @@ void DeviceSimulator::logRequest(const std::uint8_t *bytes, std::size_t size)
 std::vector<std::uint8_t> DeviceSimulator::storePage(const protocol::ParsedRequest &request)
 {
     ++m_stats.writes;
-    for (int i = 0; i <= request.lengthField; ++i)
-        m_eeprom[static_cast<std::size_t>((request.address + i) % kEepromSize)] = request.page[i];
+    for (int i = 0; i <= request.lengthField; ++i) {
+        const int address = (request.address + i) % kEepromSize;
+        // A worn cell: the write is acknowledged, yet the byte does not hold.
+        const bool worn = address == m_options.corruptAt;
+        m_eeprom[static_cast<std::size_t>(address)] =
+            worn ? static_cast<std::uint8_t>(~request.page[i]) : request.page[i];
+    }
     const protocol::Answer answer = protocol::writeAnswer(request.checksum);
     return {answer.bytes.begin(), answer.bytes.begin() + answer.size};
 }

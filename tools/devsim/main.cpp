@@ -84,6 +84,10 @@ const Option kOptions[] = {
     {nullptr, "--hang-up-after", Takes::Number, "N", 0,
      "close the line (as an unplugged device) after N requests",
      [](Settings &s, long v, const char *) { s.sim.hangUpAfter = int(v); }},
+    {nullptr, "--corrupt", Takes::Number, "ADDR", 0,
+     "the byte written at device address ADDR (decimal) is stored\ninverted, though the write "
+     "is acknowledged (from the first request)",
+     [](Settings &s, long v, const char *) { s.sim.corruptAt = int(v); }},
 };
 
 const char kAbout[] =
