@@ -15,6 +15,11 @@ int runInfo(const QStringList &args);
 // 130 interrupted).
 int runProgram(const QStringList &args);
 
+// read --port PORT [--start A] --length N -o FILE: the device's bytes to an S-record file (2 usage,
+// 4 file cannot be written, 5 port, 6 no answer to the probe, 7 read frame failed,
+// 130 interrupted).
+int runRead(const QStringList &args);
+
 // ports [--folder DIR] [--sysfs ROOT]: the serial ports under the window's port numbers and the
 // port the USB item would choose; --alias N DEVICE and --unalias N change the user's own port
 // numbers (2 usage, 4 the alias cannot be made or removed).

@@ -28,6 +28,8 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("program"),
          {nuvora::cli::runProgram,
           "program [--lang NAME] [--strict] [--verify] IMAGE --port PORT..."}},
+        {QStringLiteral("read"),
+         {nuvora::cli::runRead, "read --port PORT [--start A] --length N -o FILE"}},
     };
     return table;
 }
@@ -72,7 +74,7 @@ int main(int argc, char **argv)
         return nuvora::cli::printVersion("nuvora-cli");
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(QStringLiteral("missing COMMAND (info, ports or program)"));
+        return usageError(QStringLiteral("missing COMMAND (info, ports, program or read)"));
     const QString name = args.takeFirst();
     const auto found = commands().find(name);
     if (found == commands().end())

@@ -26,7 +26,7 @@ _nuvora_cli()
     local folder words=() f
     COMPREPLY=()
     if [ "$COMP_CWORD" -eq 1 ]; then
-        mapfile -t COMPREPLY < <(compgen -W 'info program ports --help' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'info program ports read --help' -- "$cur")
         return
     fi
     folder=$(_nuvora_cli_folder)
@@ -48,7 +48,7 @@ _nuvora_cli()
         mapfile -t COMPREPLY < <(compgen -W "$(_nuvora_cli_aliases "$user")" -- "$cur")
         return
         ;;
-    --alias)
+    --alias | --start | --length)
         return # a number of the user's choice
         ;;
     --lang)
@@ -58,7 +58,7 @@ _nuvora_cli()
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")
         return
         ;;
-    --dump)
+    --dump | --output | -o)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
@@ -73,6 +73,7 @@ _nuvora_cli()
         case ${COMP_WORDS[1]} in
         info) words=(--dump --lang --quiet --version --help) ;;
         program) words=(--port --lang --strict --verify --quiet --verbose --version --help) ;;
+        read) words=(--port --start --length --output --lang --quiet --verbose --version --help) ;;
         ports) words=(--folder --sysfs --alias --unalias --by-id --version --help) ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")

@@ -1,0 +1,52 @@
+// The S-record writer: records checked digit by digit against ones worked out by hand.
+#include "image/SRecordWriter.h"
+
+#include <QTest>
+
+using namespace nuvora;
+
+class TestSRecordWriter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void records_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QByteArray>("file");
+        QByteArray counting(17, 0);
+        for (int i = 0; i < 17; ++i)
+            counting[i] = char(i);
+        QTest::newRow("one byte, empty header")
+            << QByteArray(1, 0) << 0u << QByteArray()
+            << QByteArray("S0030000FC\r\nS20500000000FA\r\nS804000000FB\r\n");
+        QTest::newRow("a 16-bit boundary crossed: 24-bit addresses")
+            << counting << 0xFFF8u << QByteArray("hi")
+            << QByteArray("S0050000686929\r\nS21400FFF8000102030405060708090A0B0C0D0E0F7C\r\n"
+                          "S20501000810E1\r\nS804000000FB\r\n");
+        QTest::newRow("the top of the address space")
+            << QByteArray(16, char(0xAA)) << 0xFFFFF0u << QByteArray()
+            << QByteArray("S0030000FC\r\nS214FFFFF0AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA5D\r\n"
+                          "S804000000FB\r\n");
+    }
+    void records()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(quint32, address);
+        QFETCH(QByteArray, header);
+        QFETCH(QByteArray, file);
+        QCOMPARE(WriteSRecords(bytes, address, header), file);
+    }
+
+    // A header longer than one record can carry is cut, so that the count still fits a byte.
+    void longHeaderCut()
+    {
+        const QByteArray file = WriteSRecords({}, 0, QByteArray(300, 'x'));
+        QVERIFY2(file.startsWith("S0FF0000" + QByteArray(252, 'x').toHex().toUpper()),
+                 file.left(20).constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSRecordWriter)
+#include "tst_srecordwriter.moc"
