@@ -17,6 +17,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <cstdio>
@@ -45,6 +47,7 @@ const char kReadHelp[] =
     "  --length N         the bytes to read; A + N at most 65536\n"
     "                     (A and N in decimal, or in hex with 0x)\n"
     "  -o, --output FILE  the S-record file to write (- for standard output)\n"
+    "  --json             the outcome as one JSON document on stdout (not with -o -)\n"
     "  --lang NAME        word the messages from NAME.lng beside this program\n"
     "  -q, --quiet        no progress and no notes: only warnings and failures\n"
     "  -v, --verbose      a line for every frame sent again, and why\n"
@@ -170,6 +173,41 @@ int exitFor(ReadOutcome outcome)
     return kExitWriteFailed;
 }
 
+QString outcomeName(ReadOutcome outcome)
+{
+    switch (outcome) {
+    case ReadOutcome::Success:
+        return QStringLiteral("success");
+    case ReadOutcome::PortFailed:
+        return QStringLiteral("port-failed");
+    case ReadOutcome::ProbeFailed:
+        return QStringLiteral("no-answer");
+    case ReadOutcome::ReadFailed:
+        return QStringLiteral("read-failed");
+    case ReadOutcome::Interrupted:
+        return QStringLiteral("interrupted");
+    }
+    return {};
+}
+
+// The outcome for a machine: what was asked, what came of it, and the exit status.
+void printJson(const Request &r, ReadOutcome outcome, int status, const ReadRun &run,
+               const TerminalRunView &view, double seconds)
+{
+    const QJsonObject o{{"port", r.portText},
+                        {"device", r.shown},
+                        {"start", r.start},
+                        {"length", r.length},
+                        {"read", qint64(run.reads().bytes().size())},
+                        {"output", QDir::toNativeSeparators(r.output)},
+                        {"written", outcome == ReadOutcome::Success && status == 0},
+                        {"framesResent", view.framesResent()},
+                        {"seconds", seconds},
+                        {"outcome", outcomeName(outcome)},
+                        {"status", status}};
+    std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
 // The failure in one line: what happened, then where and how much.
 QString failureText(ReadOutcome outcome, const AppState &state, const PortControl &control)
 {
@@ -203,6 +241,7 @@ int runRead(const QStringList &args)
     qt.addOption({"start", {}, "A", "0"});
     qt.addOption({"length", {}, "N"});
     qt.addOption({{"o", "output"}, {}, "FILE"});
+    qt.addOption({"json", {}});
     qt.addOption({"lang", {}, "NAME", "English"});
     qt.addOption({{"q", "quiet"}, {}});
     qt.addOption({{"v", "verbose"}, {}});
@@ -211,6 +250,9 @@ int runRead(const QStringList &args)
     Request r;
     if (const auto bad = parseRequest(parser, r))
         return *bad;
+    const bool json = qt.isSet("json");
+    if (json && r.output == QLatin1String("-"))
+        return parser.usageError(QStringLiteral("--json and -o - both need standard output"));
     const QString shownOutput = QDir::toNativeSeparators(r.output);
     if (const QString why = unwritable(r.output); !why.isEmpty()) {
         printError(QStringLiteral("cannot write %1: %2").arg(shownOutput, why));
@@ -256,32 +298,37 @@ int runRead(const QStringList &args)
     QCoreApplication::exec();
 
     const ReadOutcome result = outcome.value_or(ReadOutcome::ReadFailed);
+    const double seconds = double(clock.elapsed()) / 1000;
     const QString figures = QStringLiteral("%1: %2 of %3 bytes read, %4 frames resent, %5 s")
                                 .arg(r.shown)
                                 .arg(run.reads().bytes().size())
                                 .arg(r.length)
                                 .arg(view.framesResent())
-                                .arg(double(clock.elapsed()) / 1000, 0, 'f', 1);
+                                .arg(seconds, 0, 'f', 1);
+    int status = exitFor(result);
     if (result != ReadOutcome::Success) {
         QString text = failureText(result, *state, control);
         if (result == ReadOutcome::ReadFailed)
             text += QStringLiteral(" The frame at 0x%1 had no valid answer.")
                         .arg(run.reads().address(), 4, 16, QLatin1Char('0'));
         printError(QStringLiteral("%1 %2; %3 not written").arg(text, figures, shownOutput));
-        return exitFor(result);
+    } else {
+        const QByteArray header = QStringLiteral("nuvora-cli read %1").arg(r.shown).toUtf8();
+        std::fflush(stdout);
+        const WriteResult written =
+            WriteWholeFile(r.output, WriteSRecords(run.reads().bytes(), quint32(r.start), header));
+        if (!written.ok) {
+            printError(QStringLiteral("cannot write %1: %2").arg(shownOutput, written.reason));
+            status = kExitImageError;
+        } else if (!options.quiet) {
+            std::fprintf(stderr, "Reading complete: %s; written to %s\n", qPrintable(figures),
+                         r.output == QLatin1String("-") ? "standard output"
+                                                        : qPrintable(shownOutput));
+        }
     }
-    const QByteArray header = QStringLiteral("nuvora-cli read %1").arg(r.shown).toUtf8();
-    std::fflush(stdout);
-    const WriteResult written =
-        WriteWholeFile(r.output, WriteSRecords(run.reads().bytes(), quint32(r.start), header));
-    if (!written.ok) {
-        printError(QStringLiteral("cannot write %1: %2").arg(shownOutput, written.reason));
-        return kExitImageError;
-    }
-    if (!options.quiet)
-        std::fprintf(stderr, "Reading complete: %s; written to %s\n", qPrintable(figures),
-                     r.output == QLatin1String("-") ? "standard output" : qPrintable(shownOutput));
-    return 0;
+    if (json)
+        printJson(r, result, status, run, view, seconds);
+    return status;
 }
 
 } // namespace nuvora::cli

@@ -71,9 +71,9 @@ _nuvora_cli()
     esac
     if [[ $cur == -* ]]; then
         case ${COMP_WORDS[1]} in
-        info) words=(--dump --lang --quiet --version --help) ;;
+        info) words=(--dump --json --lang --quiet --version --help) ;;
         program) words=(--port --lang --strict --verify --quiet --verbose --version --help) ;;
-        read) words=(--port --start --length --output --lang --quiet --verbose --version --help) ;;
+        read) words=(--port --start --length --output --json --lang --quiet --verbose --version --help) ;;
         ports) words=(--folder --sysfs --alias --unalias --by-id --version --help) ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "${words[*]}" -- "$cur")
