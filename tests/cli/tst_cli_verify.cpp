@@ -14,19 +14,15 @@ using namespace nuvora;
 
 namespace {
 
-// "corrupt=18,fault-at=6,silent-after=0,bad-read-checksum": one device's faults.
+// "corrupt=18,fault-at=6,silent-after=0": one device's faults.
 devsim::SimOptions faults(const QString &list)
 {
     devsim::SimOptions o;
     o.logFrames = 3;
     const std::map<QString, int *> numbers{
         {"corrupt", &o.corruptAt}, {"fault-at", &o.faultAt}, {"silent-after", &o.silentAfter}};
-    for (const QString &fault : list.split(',', Qt::SkipEmptyParts)) {
-        if (fault == "bad-read-checksum")
-            o.badReadChecksum = true;
-        else
-            *numbers.at(fault.section('=', 0, 0)) = fault.section('=', 1).toInt();
-    }
+    for (const QString &fault : list.split(',', Qt::SkipEmptyParts))
+        *numbers.at(fault.section('=', 0, 0)) = fault.section('=', 1).toInt();
     return o;
 }
 
@@ -73,15 +69,10 @@ private slots:
             "back\n|@dev3: error: Verify failed: |; first difference at 0x0012, 1 of 48 bytes "
             "read back differ\n|nuvora-cli: 1 of 3 devices programmed\n",
             "0f0000000f 0f0010001f 0f0020002f");
-        row("gang: a worn byte first decides", "image", "corrupt=0;", 8,
-            "@dev: error: Verify failed: |first difference at 0x0000, 1 of 48|@dev2: "
-            "Programming complete: |1 of 2 devices programmed");
         row("erased bytes after the image's end are checked", "image", "corrupt=45", 8,
             "first difference at 0x002D, 1 of 48 bytes");
         row("addresses named as the image's own", "high", "corrupt=5", 8,
             "first difference at 0x1005, 1 of 48 bytes");
-        row("a refused read answer ends the check", "image", "fault-at=5,bad-read-checksum", 7,
-            "error: Verify stopped: |the read frame at 0x0000 was not answered, 0 of 48");
         row("without --verify nothing is read", "image", "corrupt=18", 0,
             "Programming complete|40 of 40 bytes written, 0 frames resent, 0.");
     }
