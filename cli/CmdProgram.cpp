@@ -1,35 +1,25 @@
 // nuvora-cli program: the Start button on a terminal, with the same run the window uses.
 #include "CommandLine.h"
 #include "Commands.h"
+#include "DeviceRun.h"
 #include "Interrupts.h"
-#include "ReadBackText.h"
+#include "RunLog.h"
 #include "TerminalPrompter.h"
-#include "TerminalRunView.h"
 
 #include "base/AppState.h"
-#include "commands/StartCommand.h"
 #include "image/ImageSummary.h"
-#include "serial/PortControl.h"
-#include "serial/PortNames.h"
-#include "serial/SerialLine.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <sys/ioctl.h>
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace nuvora::cli {
@@ -56,6 +46,11 @@ const char kProgramHelp[] =
     "  --verify         after the last write frame, read every page written back (16-byte\n"
     "                   read frames) and compare it with what was sent; a difference names\n"
     "                   the first differing address and counts the bytes that differ\n"
+    "  --record FILE    append a line per device to FILE (JSON Lines): time (UTC), port,\n"
+    "                   device, image, image_crc32, image_bytes, bytes, frames,\n"
+    "                   frames_resent, outcome, status, seconds; FILE is created if missing\n"
+    "  --json           one JSON document on stdout: every port's result with the fields of\n"
+    "                   a record, the devices programmed and the exit status\n"
     "  -q, --quiet      no progress and no notes: only warnings and failures\n"
     "  -v, --verbose    a line for every frame sent again, and why\n"
     "  -V, --version    print the version\n"
@@ -65,13 +60,13 @@ const char kProgramHelp[] =
     "second Ctrl-C stops at once.\n"
     "\n"
     "exit status: 0 programmed, 2 usage error, 3 image rejected (no usable S2 data, or bad\n"
-    "records with --strict), 4 image cannot be read, 5 port will not open, 6 the device does\n"
-    "not answer the probe, 7 a write frame was not acknowledged (the EEPROM holds part of the\n"
-    "image; with --verify also: a read frame of the check was not answered), 8 the pages read\n"
-    "back differ from the image (--verify), 130 interrupted (the EEPROM holds part of the\n"
-    "image, or the check was not finished). With several ports: 0 when\n"
-    "every device was programmed, else the status of the first port (in the order given)\n"
-    "that was not.\n";
+    "records with --strict), 4 image cannot be read, or the record file cannot be opened or\n"
+    "written, 5 port will not open, 6 the device does not answer the probe, 7 a write frame\n"
+    "was not acknowledged (the EEPROM holds part of the image; with --verify also: a read\n"
+    "frame of the check was not answered), 8 the pages read back differ from the image\n"
+    "(--verify), 130 interrupted (the EEPROM holds part of the image, or the check was not\n"
+    "finished). With several ports: 0 when every device was programmed, else the status of\n"
+    "the first port (in the order given) that was not.\n";
 
 struct Settings {
     QString image;
@@ -80,36 +75,9 @@ struct Settings {
     bool verbose = false;
     bool verify = false;
     std::uint32_t firstAddress = 0; // the image's own address of image index 0
+    bool json = false;
+    QString record;
 };
-
-// One --port: what the user wrote, the device it leads to, and how lines name it.
-struct Target {
-    QString text;
-    PortArgument port;
-    QString device; // as the port control opens it
-    QString shown;  // "COM7 (/dev/pts/2)"
-};
-
-int exitFor(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Success:
-        return 0;
-    case RunOutcome::PortFailed:
-        return kExitPort;
-    case RunOutcome::ProbeFailed:
-        return kExitNoDevice;
-    case RunOutcome::WriteFailed:
-        return kExitWriteFailed;
-    case RunOutcome::Interrupted:
-        return kExitInterrupted;
-    case RunOutcome::VerifyFailed:
-        return kExitVerifyFailed;
-    case RunOutcome::ReadBackFailed:
-        return kExitWriteFailed;
-    }
-    return kExitWriteFailed;
-}
 
 // Two names of one device (an alias, a link, a second device node) are one device.
 bool sameDevice(const QString &a, const QString &b)
@@ -127,20 +95,6 @@ bool sameDevice(const QString &a, const QString &b)
         return S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) && sa.st_rdev == sb.st_rdev;
 #endif
     return false;
-}
-
-Target resolve(const QString &text, const PortArgument &port, const QString &programFolder)
-{
-    Target t{text, port, port.device, {}};
-    if (t.device.isEmpty())
-        t.device = PortDevice(port.number, programFolder);
-    const QString real = QFileInfo(t.device).canonicalFilePath();
-    const QString path = QDir::toNativeSeparators(real.isEmpty() ? t.device : real);
-    if (port.device.isEmpty())
-        t.shown = QStringLiteral("COM%1 (%2)").arg(port.number).arg(path);
-    else
-        t.shown = path == port.device ? path : QStringLiteral("%1 (%2)").arg(port.device, path);
-    return t;
 }
 
 std::optional<int> resolvePorts(const CommandParser &parser, const QStringList &texts,
@@ -163,77 +117,8 @@ std::optional<int> resolvePorts(const CommandParser &parser, const QStringList &
     return std::nullopt;
 }
 
-int terminalColumns()
-{
-#ifdef TIOCGWINSZ
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-#endif
-    bool ok = false;
-    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
-    return ok && columns > 0 ? columns : 80;
-}
-
-bool stderrIsTerminal()
-{
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return ::isatty(STDERR_FILENO) == 1;
-#endif
-}
-
-// One device being programmed: its own copy of the state, port, front end and run, so that
-// several run side by side on one thread, each paced by its own line.
-struct Station {
-    Station(const AppState &loaded, const Target &t, const ViewOptions &options)
-        : state(std::make_unique<AppState>(loaded)),
-          control(line, QCoreApplication::applicationDirPath()), view(stderr, options),
-          run(*state, control, view), target(t)
-    {
-        const QString device = t.device;
-        control.setResolver([device](int) { return device; });
-        state->ComPort = static_cast<std::int16_t>(t.port.device.isEmpty() ? t.port.number : 1);
-    }
-
-    std::unique_ptr<AppState> state;
-    SerialLine line;
-    PortControl control;
-    TerminalRunView view;
-    ProgrammingRun run;
-    Target target;
-    QElapsedTimer clock;
-    std::optional<RunOutcome> outcome;
-};
-
-// The outcome in one line: the language file's words, then where, how much and how long.
-void report(Station &s, RunOutcome outcome, const Settings &how)
-{
-    const bool quiet = how.quiet;
-    const QString figures = QStringLiteral("%1: %2 of %3 bytes written, %4 frames resent, %5 s")
-                                .arg(s.target.shown)
-                                .arg(s.state->ProgressCount)
-                                .arg(qint64(s.state->ImageEnd) + 1)
-                                .arg(s.view.framesResent())
-                                .arg(double(s.clock.elapsed()) / 1000, 0, 'f', 1) +
-                            readBackNote(s.run, outcome, how.firstAddress);
-    const OutcomeBox box = outcomeBox(outcome, *s.state, s.control);
-    if (outcome == RunOutcome::Success) {
-        if (!quiet)
-            std::fprintf(stderr, "%s%s: %s %s\n", qPrintable(labelPrefix(s.view.label())),
-                         qPrintable(box.title), qPrintable(box.text), qPrintable(figures));
-        return;
-    }
-    QString text = box.text.section(QLatin1Char('\n'), 0, 0);
-    const QString reason = s.control.lastFailure();
-    if (outcome == RunOutcome::PortFailed && !reason.isEmpty())
-        text += QStringLiteral(": ") + QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    printError(text + QLatin1Char(' ') + figures, s.view.label());
-}
-
 // The first interrupt lets every run end its frame under way, a second ends them at once.
-void interrupted(const std::vector<std::unique_ptr<Station>> &stations, int count)
+void interrupted(const std::vector<std::unique_ptr<DeviceRun>> &stations, int count)
 {
     TerminalRunView &shown = stations.front()->view; // the only one with a bar, if any
     if (count > 1) {
@@ -250,37 +135,26 @@ void interrupted(const std::vector<std::unique_ptr<Station>> &stations, int coun
         s->run.requestStop();
 }
 
-int programAll(const AppState &loaded, const std::vector<Target> &targets, const Settings &how)
+int programAll(const AppState &loaded, const std::vector<Target> &targets, const Settings &how,
+               RunLog &log)
 {
-    // Several bars cannot share one terminal line: with several ports every line is labelled.
     const bool gang = targets.size() > 1;
-    std::vector<std::unique_ptr<Station>> stations;
+    std::vector<std::unique_ptr<DeviceRun>> stations;
     for (const Target &t : targets) {
-        ViewOptions options;
-        // A number labels its lines as the window names the port: COM7.
-        if (gang)
-            options.label = t.port.device.isEmpty() ? QStringLiteral("COM%1").arg(t.port.number)
-                                                    : t.port.device;
-        options.port = t.shown;
-        options.interactive = stderrIsTerminal() && !gang;
-        options.columns = terminalColumns();
-        options.quiet = how.quiet;
-        options.verbose = how.verbose;
-        stations.push_back(std::make_unique<Station>(loaded, t, options));
+        stations.push_back(
+            std::make_unique<DeviceRun>(loaded, t, viewOptions(t, gang, how.quiet, how.verbose)));
         stations.back()->run.setVerify(how.verify);
     }
     std::size_t finished = 0;
     for (auto &station : stations) {
-        Station *s = station.get();
+        DeviceRun *s = station.get();
         QObject::connect(&s->run, &ProgrammingRun::finished, [&, s](RunOutcome outcome) {
-            s->outcome = outcome;
-            report(*s, outcome, how);
+            s->end(outcome);
+            report(*s, outcome, how.quiet, how.firstAddress);
             if (++finished == stations.size())
                 QCoreApplication::exit();
         });
-        s->clock.start();
-        // Start from inside the event loop, so that an outcome that comes at once still ends it.
-        QTimer::singleShot(0, &s->run, &ProgrammingRun::start);
+        s->begin();
     }
     const Interrupts interrupts([&stations](int count) { interrupted(stations, count); });
     QCoreApplication::exec();
@@ -288,15 +162,22 @@ int programAll(const AppState &loaded, const std::vector<Target> &targets, const
     // The first port in the order given that did not succeed decides the status.
     int status = 0;
     int succeeded = 0;
+    bool recorded = true;
     for (const auto &station : stations) {
-        const int own = exitFor(station->outcome.value_or(RunOutcome::WriteFailed));
+        const RunOutcome outcome = station->outcome.value_or(RunOutcome::WriteFailed);
+        const int own = exitFor(outcome);
         succeeded += own == 0;
         if (status == 0)
             status = own;
+        recorded = log.add(recordOf(*station, outcome, log.image())) && recorded;
     }
+    // A run the factory's records do not show must not pass for a success.
+    if (!recorded && status == 0)
+        status = kExitImageError;
     if (gang && !how.quiet)
         std::fprintf(stderr, "nuvora-cli: %d of %zu devices programmed\n", succeeded,
                      stations.size());
+    log.finish(status);
     return status;
 }
 
@@ -312,6 +193,8 @@ int runProgram(const QStringList &args)
     qt.addOption({{"q", "quiet"}, {}});
     qt.addOption({{"v", "verbose"}, {}});
     qt.addOption({"verify", {}});
+    qt.addOption({"record", {}, "FILE"});
+    qt.addOption({"json", {}});
     if (const auto done = parser.parse(args))
         return *done;
     const auto image = parser.onePositional("IMAGE");
@@ -323,8 +206,14 @@ int runProgram(const QStringList &args)
     std::vector<Target> targets;
     if (const auto bad = resolvePorts(parser, portTexts, targets))
         return *bad;
-    Settings how{*image, qt.isSet("strict"), qt.isSet("quiet"), qt.isSet("verbose")};
+    Settings how;
+    how.image = *image;
+    how.strict = qt.isSet("strict");
+    how.quiet = qt.isSet("quiet");
+    how.verbose = qt.isSet("verbose");
     how.verify = qt.isSet("verify");
+    how.json = qt.isSet("json");
+    how.record = qt.value("record");
 
     auto loaded = stateWithLanguage(qt.value("lang"), qt.isSet("lang"));
     if (warnAboutRecords(how.image) && how.strict) {
@@ -337,7 +226,11 @@ int runProgram(const QStringList &args)
         return status;
     if (how.verify)
         how.firstAddress = SummariseImage(how.image, loaded->ImageEnd).firstAddress;
-    return programAll(*loaded, targets, how);
+    using Json = RunLog::Json;
+    RunLog log(*loaded, how.image, how.json ? Json::Document : Json::None);
+    if (!how.record.isEmpty() && !log.openRecordFile(how.record))
+        return kExitImageError;
+    return programAll(*loaded, targets, how, log);
 }
 
 } // namespace nuvora::cli
