@@ -1,6 +1,7 @@
 // nuvora-cli program: the Start button on a terminal, with the same run the window uses.
 #include "CommandLine.h"
 #include "Commands.h"
+#include "ContinuousStation.h"
 #include "DeviceRun.h"
 #include "Interrupts.h"
 #include "RunLog.h"
@@ -49,8 +50,14 @@ const char kProgramHelp[] =
     "  --record FILE    append a line per device to FILE (JSON Lines): time (UTC), port,\n"
     "                   device, image, image_crc32, image_bytes, bytes, frames,\n"
     "                   frames_resent, outcome, status, seconds; FILE is created if missing\n"
+    "  --continuous     a station left running: each port is probed once a second, a device\n"
+    "                   that answers is programmed, then the port waits until that device\n"
+    "                   is taken away; every outcome is followed by the running count\n"
+    "                   (programmed N, failed M). Ctrl-C (or SIGTERM) ends it after the\n"
+    "                   frame under way, with the count as the last line and status 0\n"
     "  --json           one JSON document on stdout: every port's result with the fields of\n"
-    "                   a record, the devices programmed and the exit status\n"
+    "                   a record, the devices programmed and the exit status; with\n"
+    "                   --continuous a line per device (JSON Lines) as each is done\n"
     "  -q, --quiet      no progress and no notes: only warnings and failures\n"
     "  -v, --verbose    a line for every frame sent again, and why\n"
     "  -V, --version    print the version\n"
@@ -75,6 +82,7 @@ struct Settings {
     bool verbose = false;
     bool verify = false;
     std::uint32_t firstAddress = 0; // the image's own address of image index 0
+    bool continuous = false;
     bool json = false;
     QString record;
 };
@@ -193,6 +201,7 @@ int runProgram(const QStringList &args)
     qt.addOption({{"q", "quiet"}, {}});
     qt.addOption({{"v", "verbose"}, {}});
     qt.addOption({"verify", {}});
+    qt.addOption({"continuous", {}});
     qt.addOption({"record", {}, "FILE"});
     qt.addOption({"json", {}});
     if (const auto done = parser.parse(args))
@@ -212,6 +221,7 @@ int runProgram(const QStringList &args)
     how.quiet = qt.isSet("quiet");
     how.verbose = qt.isSet("verbose");
     how.verify = qt.isSet("verify");
+    how.continuous = qt.isSet("continuous");
     how.json = qt.isSet("json");
     how.record = qt.value("record");
 
@@ -227,9 +237,13 @@ int runProgram(const QStringList &args)
     if (how.verify)
         how.firstAddress = SummariseImage(how.image, loaded->ImageEnd).firstAddress;
     using Json = RunLog::Json;
-    RunLog log(*loaded, how.image, how.json ? Json::Document : Json::None);
+    const Json json = how.continuous ? Json::Lines : Json::Document;
+    RunLog log(*loaded, how.image, how.json ? json : Json::None);
     if (!how.record.isEmpty() && !log.openRecordFile(how.record))
         return kExitImageError;
+    if (how.continuous)
+        return runStation(*loaded, targets, {how.quiet, how.verbose, how.verify, how.firstAddress},
+                          log);
     return programAll(*loaded, targets, how, log);
 }
 

@@ -72,8 +72,8 @@ _nuvora_cli()
     if [[ $cur == -* ]]; then
         case ${COMP_WORDS[1]} in
         info) words=(--dump --json --lang --quiet --version --help) ;;
-        program) words=(--port --lang --strict --verify --record --json --quiet --verbose
-            --version --help) ;;
+        program) words=(--port --lang --strict --verify --continuous --record --json --quiet
+            --verbose --version --help) ;;
         read) words=(--port --start --length --output --json --lang --quiet --verbose --version --help) ;;
         ports) words=(--folder --sysfs --alias --unalias --by-id --version --help) ;;
         esac
