@@ -1,0 +1,239 @@
+// nuvora-cli program as a production station: the records and --json a factory system reads,
+// and --continuous left running while devices come and go.
+#include "Fixtures.h"
+#include "Programs.h"
+#include "SimulatedDevice.h"
+#include "TestFiles.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace nuvora;
+
+namespace {
+
+// The image is the classic check string: its CRC-32 is the textbook value.
+const QByteArray kImage = "123456789";
+const QString kImageCrc = QStringLiteral("cbf43926");
+
+devsim::SimOptions deviceFor(const QString &fault)
+{
+    devsim::SimOptions o;
+    if (fault == QLatin1String("silent"))
+        o.silentAfter = 0;
+    return o;
+}
+
+QJsonObject parsedLine(const QByteArray &line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (!doc.isObject())
+        qWarning("not a JSON object (%s): %s", qPrintable(error.errorString()), line.constData());
+    return doc.object();
+}
+
+int deviceIndex(const std::vector<std::unique_ptr<devsim::DeviceSimulator>> &sims,
+                const QString &port)
+{
+    for (std::size_t k = 0; k < sims.size(); ++k)
+        if (test::devicePath(*sims[k]) == port)
+            return int(k);
+    return -1;
+}
+
+} // namespace
+
+class CliStationTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString cli() const { return test::programPath("nuvora-cli"); }
+    QString image() const { return m_dir.filePath("check.mhx"); }
+
+    // A record as a factory system reads it, field by field, for a device that ended `outcome`.
+    void checkRecord(const QJsonObject &r, const QString &device, const QString &outcome,
+                     int status, const QDateTime &from)
+    {
+        const bool programmed = outcome == QLatin1String("programmed");
+        const QDateTime time = QDateTime::fromString(r["time"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(r["time"].toString().endsWith('Z'), qPrintable(r["time"].toString()));
+        QVERIFY(time.isValid() && time >= from.addSecs(-1) &&
+                time <= QDateTime::currentDateTimeUtc());
+        QCOMPARE(r["port"].toString(), device);
+        QCOMPARE(r["device"].toString(), QFileInfo(device).canonicalFilePath());
+        QCOMPARE(r["image"].toString(), QStringLiteral("check.mhx"));
+        QCOMPARE(r["image_crc32"].toString(), kImageCrc);
+        QCOMPARE(r["image_bytes"].toInt(), 9);
+        QCOMPARE(r["bytes"].toInt(), programmed ? 9 : 0);
+        QCOMPARE(r["frames"].toInt(), programmed ? 1 : 0);
+        QCOMPARE(r["frames_resent"].toInt(), programmed ? 0 : 4); // the probe's four retries
+        QCOMPARE(r["outcome"].toString(), outcome);
+        QCOMPARE(r["status"].toInt(), status);
+        const double seconds = r["seconds"].toDouble(-1);
+        QVERIFY2(programmed ? seconds >= 0 && seconds < 2 : seconds >= 4.5 && seconds < 10,
+                 qPrintable(QString::number(seconds)));
+    }
+
+private slots:
+    void initTestCase() { test::writeSRecords(image(), kImage); }
+
+    // Each station process programs its own devices and appends to one record file that
+    // already holds a line; the first also prints --json.
+    void records_data()
+    {
+        QTest::addColumn<QStringList>("faults"); // one device per entry, per station
+        QTest::addColumn<int>("stations");
+        QTest::addColumn<int>("status");
+        QTest::newRow("one device programmed") << QStringList{""} << 1 << 0;
+        QTest::newRow("gang: silent device recorded as no-answer")
+            << QStringList{"", "silent"} << 1 << 6;
+        QTest::newRow("two stations append to one file") << QStringList{"", ""} << 2 << 0;
+        QTest::newRow("record file cannot be opened") << QStringList{""} << 1 << 4;
+    }
+    void records()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, stations);
+        QFETCH(int, status);
+        const bool unopenable = status == 4;
+        const QString file = m_dir.filePath(unopenable ? "missing/rec.jsonl" : "rec.jsonl");
+        test::writeFile(m_dir.filePath("rec.jsonl"), "{\"earlier\":1}\n");
+        std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
+        std::vector<std::unique_ptr<QProcess>> runs;
+        const QDateTime from = QDateTime::currentDateTimeUtc();
+        for (int s = 0; s < stations; ++s) {
+            QStringList args{"program", image(), "--record", file};
+            if (s == 0)
+                args << "--json";
+            for (const QString &fault : faults) {
+                sims.push_back(test::startDevice(deviceFor(fault)));
+                args << "-p" << test::devicePath(*sims.back());
+            }
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->start(cli(), args); // side by side: both append at once
+        }
+        for (auto &run : runs) {
+            QVERIFY(run->waitForFinished(30000));
+            QCOMPARE(run->exitCode(), status);
+        }
+        if (unopenable) {
+            QVERIFY(runs[0]->readAllStandardError().contains("error: cannot open the record file " +
+                                                             file.toUtf8()));
+            QVERIFY(runs[0]->readAllStandardOutput().isEmpty());
+            QCOMPARE(sims[0]->stats().requests, 0); // nothing programmed without its record
+            return;
+        }
+        QList<QByteArray> lines = test::readFile(file).split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray()); // every line ended
+        QCOMPARE(lines.takeFirst(), QByteArray("{\"earlier\":1}"));
+        QCOMPARE(lines.size(), int(sims.size()));
+        QStringList devicesSeen;
+        for (const QByteArray &line : lines) {
+            const QJsonObject r = parsedLine(line);
+            const int k = deviceIndex(sims, r["port"].toString());
+            QVERIFY2(k >= 0, line.constData());
+            devicesSeen << r["port"].toString();
+            const QString fault = faults[k % faults.size()];
+            checkRecord(r, test::devicePath(*sims[k]), fault.isEmpty() ? "programmed" : "no-answer",
+                        fault.isEmpty() ? 0 : 6, from);
+        }
+        devicesSeen.removeDuplicates();
+        QCOMPARE(devicesSeen.size(), int(sims.size()));
+        // The document on stdout: the first station's results in port order, nothing else.
+        const QJsonObject doc = parsedLine(runs[0]->readAllStandardOutput());
+        const QJsonArray results = doc["results"].toArray();
+        QCOMPARE(results.size(), faults.size());
+        for (int k = 0; k < faults.size(); ++k)
+            QCOMPARE(results[k].toObject()["port"].toString(), test::devicePath(*sims[k]));
+        QCOMPARE(doc["devices"].toInt(), faults.size());
+        QCOMPARE(doc["programmed"].toInt(), int(faults.count("")));
+        QCOMPARE(doc["status"].toInt(), status);
+        QCOMPARE(doc["image_crc32"].toString(), kImageCrc);
+    }
+
+    // A station left running on COM77, the user's alias to one simulated device; each step is
+    // what an operator does, or a wait for what the station says or sends.
+    void continuous_data()
+    {
+        QTest::addColumn<QString>("steps"); // '|' between: until TEXT, unlink, link, probes N
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("runs"); // write frames the device received: one per run
+        QTest::addColumn<int>("programmed");
+        QTest::addColumn<int>("failed");
+        QTest::newRow("device stays attached: programmed once")
+            << "until programmed 1, failed 0|probes 2"
+            << "" << 1 << 1 << 0;
+        QTest::newRow("link removed and re-created: programmed twice")
+            << "until programmed 1, failed 0|unlink|until waiting for a device|link|until "
+               "programmed 2, failed 0|probes 1"
+            << "" << 2 << 2 << 0;
+        QTest::newRow("stopped during a run: counted as failed") << "until probing"
+                                                                 << "late" << 0 << 0 << 1;
+    }
+    void continuous()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, fault);
+        QFETCH(int, runs);
+        QFETCH(int, programmed);
+        QFETCH(int, failed);
+        devsim::SimOptions options;
+        options.lateBy = std::chrono::milliseconds(fault.isEmpty() ? 0 : 400);
+        auto sim = test::startDevice(options);
+        const QString config = m_dir.filePath("config");
+        const QString alias = config + "/Nuvora/ports/COM77";
+        QDir().mkpath(QFileInfo(alias).path());
+        QFile::remove(alias);
+        QVERIFY(QFile::link(test::devicePath(*sim), alias));
+        QProcess station;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config);
+        station.setProcessEnvironment(env);
+        station.start(cli(), {"program", image(), "--continuous", "--json", "-p", "77"});
+        QByteArray err;
+        qsizetype seen = 0; // what an "until" already matched stays behind
+        for (const QString &step : steps.split('|')) {
+            const QString arg = step.section(' ', 1);
+            if (step == "unlink") {
+                QVERIFY(QFile::remove(alias));
+            } else if (step == "link") {
+                QVERIFY(QFile::link(test::devicePath(*sim), alias));
+            } else if (step.startsWith("probes")) { // the station keeps looking, once a second
+                const int reads = sim->stats().reads + arg.toInt();
+                QTRY_VERIFY_WITH_TIMEOUT(sim->stats().reads >= reads, 5000);
+            } else {
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    (err += station.readAllStandardError()).indexOf(arg.toUtf8(), seen) >= 0,
+                    err.constData(), 10000);
+                seen = err.indexOf(arg.toUtf8(), seen) + arg.size();
+            }
+        }
+        ::kill(pid_t(station.processId()), SIGTERM);
+        QVERIFY(station.waitForFinished(10000));
+        err += station.readAllStandardError();
+        QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.exitCode(), 0);
+        const QString counts =
+            QString("\nnuvora-cli: programmed %1, failed %2\n").arg(programmed).arg(failed);
+        QVERIFY2(err.endsWith(counts.toUtf8()), err.constData());
+        QCOMPARE(sim->stats().writes, runs);
+        // A line per device on stdout as it is done.
+        const QList<QByteArray> lines = station.readAllStandardOutput().split('\n');
+        QCOMPARE(lines.size(), programmed + failed + 1);
+        for (const QByteArray &line : lines.mid(0, lines.size() - 1))
+            QCOMPARE(parsedLine(line)["port"].toString(), QStringLiteral("COM77"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliStationTest)
+#include "tst_cli_station.moc"
