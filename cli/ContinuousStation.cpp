@@ -147,6 +147,7 @@ int runStation(const AppState &loaded, const std::vector<Target> &targets,
 {
     int programmed = 0;
     int failed = 0;
+    bool stopping = false; // the count then comes once, as the last line
     const auto counts = [&] {
         return linePrefix({}) +
                QStringLiteral("programmed %1, failed %2").arg(programmed).arg(failed);
@@ -155,7 +156,7 @@ int runStation(const AppState &loaded, const std::vector<Target> &targets,
         report(run, outcome, how.quiet, how.firstAddress);
         ++(outcome == RunOutcome::Success ? programmed : failed);
         log.add(recordOf(run, outcome, log.image()));
-        if (!how.quiet)
+        if (!how.quiet && !stopping)
             std::fprintf(stderr, "%s\n", qPrintable(counts()));
     };
     std::vector<std::unique_ptr<PortWatch>> watches;
@@ -181,6 +182,7 @@ int runStation(const AppState &loaded, const std::vector<Target> &targets,
         first.printLine(linePrefix({}) + QStringLiteral("warning: interrupted: stopping after "
                                                         "the frame under way (interrupt again "
                                                         "to stop at once)"));
+        stopping = true;
         for (const auto &watch : watches)
             watch->stop();
     });
