@@ -1,6 +1,7 @@
 // nuvora-cli read: a range of the device's EEPROM back into an S-record file.
 #include "CommandLine.h"
 #include "Commands.h"
+#include "DeviceRun.h"
 #include "Interrupts.h"
 #include "TerminalRunView.h"
 
@@ -24,10 +25,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#ifndef Q_OS_WIN
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
 
 namespace nuvora::cli {
 
@@ -75,16 +72,6 @@ std::optional<qint64> parseNumber(const QString &text)
     return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
-int terminalColumns()
-{
-#ifdef TIOCGWINSZ
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-#endif
-    return 80;
-}
-
 // Where FILE cannot be written at all, said before minutes of reading rather than after.
 QString unwritable(const QString &path)
 {
@@ -100,8 +87,7 @@ QString unwritable(const QString &path)
 
 struct Request {
     QString portText;
-    QString device;
-    QString shown;
+    Target target;
     qint64 start = 0;
     qint64 length = 0;
     QString output;
@@ -145,14 +131,7 @@ std::optional<int> parseRequest(const CommandParser &parser, Request &r)
     const PortArgument port = ParsePortArgument(r.portText);
     if (!port.valid)
         return parser.usageError(QStringLiteral("--port %1: %2").arg(r.portText, port.error));
-    r.device = port.device.isEmpty()
-                   ? PortDevice(port.number, QCoreApplication::applicationDirPath())
-                   : port.device;
-    const QString real = QFileInfo(r.device).canonicalFilePath();
-    const QString path = QDir::toNativeSeparators(real.isEmpty() ? r.device : real);
-    r.shown = port.device.isEmpty() ? QStringLiteral("COM%1 (%2)").arg(port.number).arg(path)
-              : path == port.device ? path
-                                    : QStringLiteral("%1 (%2)").arg(port.device, path);
+    r.target = resolve(r.portText, port, QCoreApplication::applicationDirPath());
     return std::nullopt;
 }
 
@@ -195,7 +174,7 @@ void printJson(const Request &r, ReadOutcome outcome, int status, const ReadRun 
                const TerminalRunView &view, double seconds)
 {
     const QJsonObject o{{"port", r.portText},
-                        {"device", r.shown},
+                        {"device", r.target.path},
                         {"start", r.start},
                         {"length", r.length},
                         {"read", qint64(run.reads().bytes().size())},
@@ -262,17 +241,11 @@ int runRead(const QStringList &args)
     auto state = stateWithLanguage(qt.value("lang"), qt.isSet("lang"));
     SerialLine line;
     PortControl control(line, QCoreApplication::applicationDirPath());
-    const QString device = r.device;
+    const QString device = r.target.device;
     control.setResolver([device](int) { return device; });
     state->ComPort = 1;
-    ViewOptions options;
-    options.port = r.shown;
-#ifndef Q_OS_WIN
-    options.interactive = ::isatty(STDERR_FILENO) == 1;
-#endif
-    options.columns = terminalColumns();
-    options.quiet = qt.isSet("quiet");
-    options.verbose = qt.isSet("verbose");
+    const ViewOptions options =
+        viewOptions(r.target, false, qt.isSet("quiet"), qt.isSet("verbose"));
     TerminalRunView view(stderr, options);
     ReadRun run(*state, control, view);
     std::optional<ReadOutcome> outcome;
@@ -300,7 +273,7 @@ int runRead(const QStringList &args)
     const ReadOutcome result = outcome.value_or(ReadOutcome::ReadFailed);
     const double seconds = double(clock.elapsed()) / 1000;
     const QString figures = QStringLiteral("%1: %2 of %3 bytes read, %4 frames resent, %5 s")
-                                .arg(r.shown)
+                                .arg(r.target.shown)
                                 .arg(run.reads().bytes().size())
                                 .arg(r.length)
                                 .arg(view.framesResent())
@@ -313,7 +286,7 @@ int runRead(const QStringList &args)
                         .arg(run.reads().address(), 4, 16, QLatin1Char('0'));
         printError(QStringLiteral("%1 %2; %3 not written").arg(text, figures, shownOutput));
     } else {
-        const QByteArray header = QStringLiteral("nuvora-cli read %1").arg(r.shown).toUtf8();
+        const QByteArray header = QStringLiteral("nuvora-cli read %1").arg(r.target.shown).toUtf8();
         std::fflush(stdout);
         const WriteResult written =
             WriteWholeFile(r.output, WriteSRecords(run.reads().bytes(), quint32(r.start), header));
