@@ -19,8 +19,10 @@ devsim::SimOptions faults(const QString &list)
 {
     devsim::SimOptions o;
     o.logFrames = 3;
-    const std::map<QString, int *> numbers{
-        {"corrupt", &o.corruptAt}, {"fault-at", &o.faultAt}, {"silent-after", &o.silentAfter}};
+    const std::map<QString, int *> numbers{{"corrupt", &o.corruptAt},
+                                           {"count", &o.corruptCount},
+                                           {"fault-at", &o.faultAt},
+                                           {"silent-after", &o.silentAfter}};
     for (const QString &fault : list.split(',', Qt::SkipEmptyParts))
         *numbers.at(fault.section('=', 0, 0)) = fault.section('=', 1).toInt();
     return o;
@@ -71,6 +73,8 @@ private slots:
             "0f0000000f 0f0010001f 0f0020002f");
         row("erased bytes after the image's end are checked", "image", "corrupt=45", 8,
             "first difference at 0x002D, 1 of 48 bytes");
+        row("every differing byte counted, across pages", "image", "corrupt=14,count=5", 8,
+            "first difference at 0x000E, 5 of 48 bytes");
         row("addresses named as the image's own", "high", "corrupt=5", 8,
             "first difference at 0x1005, 1 of 48 bytes");
         row("without --verify nothing is read", "image", "corrupt=18", 0,

@@ -344,7 +344,8 @@ std::vector<std::uint8_t> DeviceSimulator::storePage(const protocol::ParsedReque
     for (int i = 0; i <= request.lengthField; ++i) {
         const int address = (request.address + i) % kEepromSize;
         // A worn cell: the write is acknowledged, yet the byte does not hold.
-        const bool worn = address == m_options.corruptAt;
+        const bool worn = m_options.corruptAt >= 0 && address >= m_options.corruptAt &&
+                          address < m_options.corruptAt + m_options.corruptCount;
         m_eeprom[static_cast<std::size_t>(address)] =
             worn ? static_cast<std::uint8_t>(~request.page[i]) : request.page[i];
     }

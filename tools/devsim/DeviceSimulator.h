@@ -33,7 +33,8 @@ struct SimOptions {
     bool badReadChecksum = false;               // read answers carry a wrong checksum
     int staleBytes = 0;                         // junk bytes sent right after every answer
     int hangUpAfter = -1;                       // close the line after N requests (-1: never)
-    int corruptAt = -1; // the byte written at this address is stored inverted (-1: none)
+    int corruptAt = -1;   // the byte written at this address is stored inverted (-1: none)
+    int corruptCount = 1; // ... and so are the bytes after it, this many in all
     std::chrono::milliseconds interByteGap{50}; // a partial frame older than this is dropped
     std::size_t logFrames = 0;                  // requests kept for requestLog() (0: none)
 };

@@ -88,6 +88,9 @@ const Option kOptions[] = {
      "the byte written at device address ADDR (decimal) is stored\ninverted, though the write "
      "is acknowledged (from the first request)",
      [](Settings &s, long v, const char *) { s.sim.corruptAt = int(v); }},
+    {nullptr, "--corrupt-count", Takes::Number, "N", 0,
+     "with --corrupt: N bytes from ADDR on are stored inverted (default 1)",
+     [](Settings &s, long v, const char *) { s.sim.corruptCount = int(v); }},
 };
 
 const char kAbout[] =
