@@ -110,64 +110,42 @@ private slots:
         // Closed, so that the next run opens the port afresh.
         QVERIFY(!line.isOpen() && !line.write(QByteArray(5, '\0')));
     }
-    // ports/COM7 leads to the device, to a device another line holds ("busy") or nowhere
-    // ("gone"). SetCom(7) or OpenCom(7) first, then OpenCom(`then`) or, for 0, SetCom(7)
-    // again: that OpenCom's result, the bytes still waiting of two sent while open, and the
-    // one box's text as a pattern ("" for none).
-    void setComAndOpenCom_data()
+    // OpenCom leaves an open port as it is, bytes waiting and all, whatever number it is given.
+    void openComKeepsTheOpenPort()
     {
-        QTest::addColumn<QString>("alias");
-        QTest::addColumn<bool>("setCom");
-        QTest::addColumn<int>("then");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<int>("waiting");
-        QTest::addColumn<QString>("box");
-        const QString com = "^Com Not Avaible!Please select a NEW com";
-        QTest::newRow("SetCom same number reopens") << "device" << true << 0 << 0 << 0 << "";
-        QTest::newRow("OpenCom keeps the open port") << "device" << false << 3 << 0 << 2 << "";
-        QTest::newRow("SetCom missing port, one box")
-            << "gone" << true << 7 << -1 << 0 << com + "$";
-        QTest::newRow("SetCom busy port says why")
-            << "busy" << true << 7 << -1 << 0 << com + "\n.*busy";
-    }
-    void setComAndOpenCom()
-    {
-        QFETCH(QString, alias);
-        QFETCH(bool, setCom);
-        QFETCH(int, then);
-        QFETCH(int, result);
-        QFETCH(int, waiting);
-        QFETCH(QString, box);
         auto sim = test::startDevice();
         QTemporaryDir folder;
-        const QString device = test::devicePath(*sim);
-        QVERIFY(test::linkPort(folder.path(), 7, alias == "gone" ? folder.filePath("x") : device));
+        QVERIFY(test::linkPort(folder.path(), 7, test::devicePath(*sim)));
+        SerialLine line;
+        PortControl port(line, folder.path());
+        QCOMPARE(port.OpenCom(7), std::int16_t(0));
+        sim->inject({7, 7});
+        QTRY_COMPARE(line.bytesWaiting(), qint64(2));
+        QCOMPARE(port.OpenCom(3), std::int16_t(0));
+        QVERIFY(line.isOpen() && line.bytesWaiting() == 2);
+    }
+    // The device behind ports/COM7 held by another line: one box that says why, and OpenCom
+    // fails as well.
+    void busyPortSaysWhy()
+    {
+        auto sim = test::startDevice();
+        QTemporaryDir folder;
+        QVERIFY(test::linkPort(folder.path(), 7, test::devicePath(*sim)));
         SerialLine other, line;
-        QVERIFY(alias != "busy" || other.open(device));
+        QVERIFY(other.open(test::devicePath(*sim)));
         test::RecordingPrompter prompter;
         PortControl port(line, folder.path());
-        if (setCom)
-            SetCom(port, 7, prompter);
-        else
-            QCOMPARE(port.OpenCom(7), std::int16_t(0));
-        if (line.isOpen()) {
-            sim->inject({7, 7});
-            QTRY_COMPARE(line.bytesWaiting(), qint64(2));
-        }
-        if (then == 0)
-            SetCom(port, 7, prompter);
-        else
-            QCOMPARE(int(port.OpenCom(std::int16_t(then))), result);
-        QCOMPARE(line.isOpen(), result == 0);
-        QCOMPARE(line.bytesWaiting(), waiting);
-        QCOMPARE(prompter.boxes.size(), box.isEmpty() ? 0 : 1);
-        if (box.isEmpty())
-            return;
-        const auto shown = prompter.boxes.first();
-        QVERIFY2(QRegularExpression(box).match(shown.text).hasMatch(), qPrintable(shown.text));
-        QVERIFY(!shown.text.contains("dialout"));
-        QCOMPARE((std::pair{shown.style, shown.title}),
-                 (std::pair{16, QStringLiteral("Error Com")}));
+        SetCom(port, 7, prompter);
+        QCOMPARE(port.OpenCom(7), std::int16_t(-1));
+        QVERIFY(!line.isOpen());
+        QCOMPARE(prompter.boxes.size(), 1);
+        const test::Box &box = prompter.boxes.first();
+        QVERIFY2(QRegularExpression("^Com Not Avaible!Please select a NEW com\n.*busy")
+                         .match(box.text)
+                         .hasMatch() &&
+                     !box.text.contains("dialout"),
+                 qPrintable(box.text));
+        QCOMPARE((std::pair{box.style, box.title}), (std::pair{16, QStringLiteral("Error Com")}));
     }
 };
 
