@@ -3,7 +3,6 @@
 #include "serial/SerialLine.h"
 
 #include "Fixtures.h"
-#include "Programs.h"
 #include "SimulatedDevice.h"
 #include "TestFiles.h"
 
@@ -95,12 +94,6 @@ private slots:
         QCOMPARE(eeprom.mid(0x20, 16), QByteArray(16, char(0x42)));
         QCOMPARE(eeprom.count(char(0xFF)), 65536 - 16);
         QVERIFY(!QFileInfo(link).isSymLink()); // the alias goes with the device
-    }
-
-    void version()
-    {
-        const auto r = test::runProgram({test::programPath("nuvora-devsim"), "-V"});
-        QVERIFY2(r.status == 0 && r.out.startsWith("nuvora-devsim Rev. "), r.out.constData());
     }
 };
 

@@ -20,13 +20,11 @@ public:
     void addKey(RegHandle root, const std::string &path)
     {
         std::string key = std::to_string(root);
-        for (const std::string &part : parts(path)) {
+        for (const std::string &part : parts(path + "\\")) {
             if (!exists(key))
                 m_keys.push_back(key);
-            key += '\\' + part;
+            key += part.empty() ? "" : '\\' + part;
         }
-        if (!exists(key))
-            m_keys.push_back(key);
     }
     // Stores the bytes as value `name` of root\path, creating the key.
     void setValue(RegHandle root, const std::string &path, const std::string &name,
@@ -92,17 +90,12 @@ public:
     }
 
 private:
-    // Like Windows, empty parts (a trailing or doubled backslash) are passed over.
+    // The parts between backslashes, empty ones (a trailing or doubled backslash) among them.
     static std::vector<std::string> parts(const std::string &path)
     {
         std::vector<std::string> out{{}};
         for (char c : path)
-            if (c != '\\')
-                out.back() += c;
-            else if (!out.back().empty())
-                out.emplace_back();
-        if (out.back().empty())
-            out.pop_back();
+            c == '\\' ? out.emplace_back() : out.back() += c;
         return out;
     }
     bool exists(const std::string &key) const
@@ -115,16 +108,15 @@ private:
         const auto open = m_handles.find(at);
         std::string key = open != m_handles.end() ? open->second : std::to_string(at);
         for (const std::string &part : parts(path))
-            key += '\\' + part;
+            key += part.empty() ? "" : '\\' + part;
         return exists(key) ? key : std::string();
     }
     std::vector<std::string> children(const std::string &key) const
     {
         std::vector<std::string> out;
-        const std::string prefix = key + '\\';
         for (const std::string &k : m_keys)
-            if (k.rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos)
-                out.push_back(k.substr(prefix.size()));
+            if (k.rfind(key + '\\', 0) == 0 && k.find('\\', key.size() + 1) == std::string::npos)
+                out.push_back(k.substr(key.size() + 1));
         return out;
     }
 

@@ -1,0 +1,254 @@
+// Port numbers and their devices, aliases, port arguments, and the FTDI adapter as the kernel's
+// sysfs tree and the Windows registry (held in memory) show it.
+#include "serial/GetUSBT.h"
+#include "serial/PortNames.h"
+#include "serial/UsbSerialLookup.h"
+
+#include "Fixtures.h"
+#include "RegistryMemory.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace nuvora;
+
+namespace {
+
+const QString kService = "SYSTEM\\CurrentControlSet\\Services\\FTSER2K\\Enum\\";
+const QString kInstance = "FTDIBUS\\VID_0403+PID_6001+A50285BI\\0000";
+const QString kParams = "SYSTEM\\CurrentControlSet\\Enum\\" + kInstance + "\\Device Parameters";
+
+// Builds a registry from entries split by ';': "ROOT|path[|name|value]" (ROOT HKLM or DYN; no
+// name: the key only; a value "raw:..." is stored without terminator), "svc:PORT" (the
+// driver-service layout of one adapter), "dev:NAME:HARDWAREKEY[:PORT]" (a device on the
+// configuration-manager route, with its port when given). %S, %I, %P stand for the service
+// key, the adapter's instance and its parameters key; %1, %2 for two FTDI hardware keys.
+void build(RegistryMemory &registry, QString layout)
+{
+    layout.replace("%S", kService).replace("%I", kInstance).replace("%P", kParams);
+    layout.replace("%1", "FTDIBUS\\VID_0403+PID_6001+X1\\0000");
+    layout.replace("%2", "FTDIBUS\\VID_0403+PID_6001+X2\\0000");
+    QStringList entries;
+    for (const QString &e : layout.split(';', Qt::SkipEmptyParts)) {
+        const QStringList d = e.split(':');
+        if (d[0] == "svc")
+            entries << "HKLM|" + kService + "|0|" + kInstance
+                    << "HKLM|" + kParams + "|PortName|" + d.mid(1).join(':');
+        else if (d[0] == "dev" && d.size() > 3)
+            entries << "DYN|Config Manager\\Enum\\" + d[1] + "|HardWareKey|" + d[2]
+                    << "HKLM|Enum\\" + d[2] + "|PortName|" + d[3];
+        else if (d[0] == "dev")
+            entries << "DYN|Config Manager\\Enum\\" + d[1] + "|HardWareKey|" + d[2];
+        else
+            entries << e;
+    }
+    for (const QString &e : entries) {
+        const QStringList f = e.split('|');
+        const RegHandle root = f[0] == "DYN" ? kHKeyDynData : kHKeyLocalMachine;
+        const bool raw = f.value(3).startsWith("raw:");
+        if (f.size() < 4)
+            registry.addKey(root, f.value(1).toStdString());
+        else // a string as Windows stores one: its characters and a terminating NUL
+            registry.setValue(root, f[1].toStdString(), f[2].toStdString(),
+                              f[3].mid(raw ? 4 : 0).toStdString() +
+                                  (raw ? "" : std::string(1, '\0')));
+    }
+}
+
+} // namespace
+
+class PortsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Aliases "N=target" in the program folder %P and the user's folder %U (%T: a file that
+    // exists). A check "N>device" asks PortDevice(N), "device>N" PortNumberForDevice(device).
+    void numbers_data()
+    {
+        QTest::addColumn<QStringList>("program");
+        QTest::addColumn<QStringList>("user");
+        QTest::addColumn<QStringList>("checks");
+        using L = QStringList;
+        QTest::newRow("fixed names") << L{} << L{} << L{"1>/dev/ttyS0",     "0>",
+                                                        "15>/dev/ttyUSB10", "/dev/ttyS0>1",
+                                                        "/dev/ttyUSB10>15", "/dev/ttyS4>0"};
+        // A dangling alias still names its port: opening it will say what is wrong. An alias
+        // COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
+        QTest::newRow("program folder")
+            << L{"9=%T", "2=%P/nowhere", "5=/dev/null"} << L{}
+            << L{"9>%P/ports/COM9", "2>%P/ports/COM2", "8>/dev/ttyUSB3", "%T>9",
+                 "%P/ports/COM9>9", "/dev/null>5",     "/dev/ttyUSB0>0"};
+        // The user's aliases count after the program folder's, which wins on the same number.
+        QTest::newRow("user folder after the program folder")
+            << L{"3=%T"} << L{"9=%T", "5=%T", "3=/dev/null"}
+            << L{"9>%U/ports/COM9", "3>%P/ports/COM3", "%T>3", "/dev/null>0", "/dev/ttyUSB0>0"};
+    }
+    void numbers()
+    {
+        QFETCH(QStringList, program);
+        QFETCH(QStringList, user);
+        QFETCH(QStringList, checks);
+        QTemporaryDir folder, config;
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const auto fill = [&](QString s) {
+            return s.replace("%P", folder.path())
+                .replace("%U", config.filePath("Nuvora"))
+                .replace("%T", folder.filePath("tty"));
+        };
+        test::writeFile(fill("%T"), {});
+        for (const auto &[where, aliases] : {std::pair{fill("%P"), program}, {fill("%U"), user}})
+            for (const QString &a : aliases)
+                QVERIFY(
+                    test::linkPort(where, a.section('=', 0, 0).toInt(), fill(a.section('=', 1))));
+        QCOMPARE(UserPortsFolder(), fill("%U/ports"));
+        for (const QString &check : checks) {
+            const QString from = fill(check.section('>', 0, 0)), to = fill(check.section('>', 1));
+            const QString got = from.startsWith('/')
+                                    ? QString::number(PortNumberForDevice(from, folder.path()))
+                                    : PortDevice(from.toInt(), folder.path());
+            QVERIFY2(got == to, qPrintable(check + ": " + got));
+        }
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void argument_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number"); // -1: refused
+        QTest::addColumn<QString>("device");
+        QTest::newRow("number") << "7" << 7 << "";
+        QTest::newRow("COMn") << "COM12" << 12 << "";
+        QTest::newRow("lower case com") << "com3" << 3 << "";
+        QTest::newRow("blanks around") << " COM2 " << 2 << "";
+        QTest::newRow("device path") << "/dev/pts/4" << 0 << "/dev/pts/4";
+        QTest::newRow("COM0") << "COM0" << -1 << "";
+        QTest::newRow("too big for 16 bits") << "40000" << -1 << "";
+        QTest::newRow("empty") << "" << -1 << "";
+    }
+    void argument()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        QFETCH(QString, device);
+        const PortArgument a = ParsePortArgument(text);
+        QCOMPARE(a.valid, number >= 0);
+        QCOMPARE(a.number, qMax(number, 0));
+        QCOMPARE(a.device, device);
+        QCOMPARE(a.error.isEmpty(), a.valid);
+    }
+
+    // The FTDI driver's folder in sysfs ("-": none) and another driver's, laid out as the
+    // kernel does it; entries as test::layOutUsbSerial takes them.
+    void sysfs_data()
+    {
+        QTest::addColumn<QStringList>("ftdi");
+        QTest::addColumn<QStringList>("other");
+        QTest::addColumn<QString>("expected");
+        using L = QStringList;
+        const L attributes{"file:bind", "file:uevent", "link:ftdi_sio"};
+        QTest::newRow("only another driver") << L{"-"} << L{"ttyUSB0"} << "";
+        QTest::newRow("driver loaded, no adapter") << attributes << L{} << "";
+        QTest::newRow("lowest number wins")
+            << L{"ttyUSB10", "ttyUSB9", "ttyUSB7"} << L{} << "COM12";
+        QTest::newRow("other ttys and attributes ignored")
+            << attributes + L{"file:ttyUSB0", "link:ttyACM0", "ttyS0",    "ttyUSB", "ttyUSBx",
+                              "ttyUSB1a",     "ttyUSB01",     "xttyUSB1", "ttyUSB6"}
+            << L{} << "COM11";
+        QTest::newRow("other driver's tty not taken") << L{"ttyUSB1"} << L{"ttyUSB0"} << "COM6";
+        QTest::newRow("adapter unplugged while listed")
+            << L{"dangling:ttyUSB0", "ttyUSB2"} << L{} << "COM7";
+        QTest::newRow("largest number that fits a port") << L{"ttyUSB32762"} << L{} << "COM32767";
+        QTest::newRow("number beyond any port ignored")
+            << L{"ttyUSB32763", "ttyUSB99999999999999"} << L{} << "";
+    }
+    void sysfs()
+    {
+        QFETCH(QStringList, ftdi);
+        QFETCH(QStringList, other);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        if (ftdi != QStringList{"-"})
+            test::layOutUsbSerial(root.path(), "ftdi_sio", ftdi);
+        test::layOutUsbSerial(root.path(), "pl2303", other);
+        QCOMPARE(QString::fromStdString(ftdiSysfsPortName(root.path().toStdString())), expected);
+    }
+
+    void registry_data()
+    {
+        QTest::addColumn<QString>("registry");
+        QTest::addColumn<QString>("port"); // what the lookup finds
+        // Driver-service route (NT family: no dynamic-data hive).
+        QTest::newRow("service route") << "svc:COM7"
+                                       << "COM7";
+        QTest::newRow("no value 0") << "HKLM|%S|1|%I;HKLM|%P|PortName|COM7"
+                                    << "";
+        QTest::newRow("device key missing") << "HKLM|%S|0|%I"
+                                            << "";
+        QTest::newRow("no PortName") << "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1"
+                                     << "";
+        // A value fills at most 255 bytes, its terminator included when it has one.
+        QTest::newRow("254 characters") << "svc:" + QString(254, 'a') << QString(254, 'a');
+        QTest::newRow("255 characters: missing") << "svc:" + QString(255, 'c') << "";
+        QTest::newRow("255 raw characters")
+            << "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b') << QString(255, 'b');
+        QTest::newRow("empty DYN enum") << "DYN|Config Manager\\Enum;svc:COM7"
+                                        << "COM7";
+        // Configuration-manager (CM) route (Windows 9x).
+        QTest::newRow("CM: first match") << "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10"
+                                         << "COM9";
+        QTest::newRow("CM before service") << "dev:C1:%1:COM9;svc:COM7"
+                                           << "COM9";
+        QTest::newRow("enum order") << "dev:C2:%2:COM10;dev:C1:%1:COM9"
+                                    << "COM10";
+        QTest::newRow("255-char device") << "dev:" + QString(255, 'k') + ":%1:COM9"
+                                         << "COM9";
+        QTest::newRow("marker inside") << "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15"
+                                       << "COM15";
+        QTest::newRow("lower-case bus") << "dev:C1:ftdibus\\v\\0:COM11;svc:COM7"
+                                        << "COM7";
+        QTest::newRow("CM no PortName") << "dev:C1:%1;svc:COM7"
+                                        << "COM7";
+        QTest::newRow("CM no PortName, stop") << "dev:C1:%1;dev:C2:%2:COM10"
+                                              << "";
+        // The walk ends before the list's empty end marker, which would name the list itself.
+        QTest::newRow("end marker never read")
+            << "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9"
+            << "";
+        QTest::newRow("raw hardware key")
+            << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9"
+            << "COM9";
+        QTest::newRow("300-byte key") << "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7"
+                                      << "COM7";
+    }
+    // Besides the port: read access on every open, every key closed again, each query handed the
+    // whole buffer (a short earlier value must not shrink a later read), and for one row of each
+    // route the keys opened in order, nothing after the first match.
+    void registry()
+    {
+        QFETCH(QString, registry);
+        QFETCH(QString, port);
+        const QString e = "80000006 Config Manager\\Enum", h = "80000002 ";
+        const QHash<QString, QStringList> keys{
+            {"service route", {e, h + kService, h + kParams}},
+            {"CM: first match",
+             {e, e + "\\C0", e + "\\C1", h + "Enum\\FTDIBUS\\VID_0403+PID_6001+X1\\0000"}}};
+        const QStringList opened = keys.value(QTest::currentDataTag());
+        RegistryMemory memory;
+        build(memory, registry);
+        QCOMPARE(QString::fromStdString(GetUSBCom(memory)), port);
+        QStringList seen;
+        for (const auto &call : memory.openCalls) {
+            QVERIFY(call.options == 0u && call.access == 0x20019u);
+            seen << QString::number(call.root, 16) + ' ' + QString::fromStdString(call.path);
+        }
+        QVERIFY(!seen.isEmpty());
+        QVERIFY(opened.isEmpty() || seen == opened);
+        for (std::uint32_t count : memory.queryByteCounts)
+            QCOMPARE(count, 255u);
+        QCOMPARE(memory.openHandleCount(), std::size_t{0});
+    }
+};
+
+QTEST_GUILESS_MAIN(PortsTest)
+#include "tst_ports.moc"
