@@ -24,6 +24,14 @@ QByteArray toBytes(const std::vector<std::uint8_t> &bytes)
                       static_cast<qsizetype>(bytes.size()));
 }
 
+QList<int> requestAddresses(const devsim::DeviceSimulator &sim)
+{
+    QList<int> out;
+    for (const auto &f : sim.requestLog())
+        out << ((f[0] & 0x80) ? f[2] | (f[3] << 8) : -1);
+    return out;
+}
+
 QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim)
 {
     QList<QByteArray> out;
@@ -34,9 +42,7 @@ QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim)
 
 QByteArray expectedEeprom(const QByteArray &image)
 {
-    QByteArray out = image;
-    out.append(QByteArray(devsim::kEepromSize - image.size(), char(0xFF)));
-    return out;
+    return image + QByteArray(devsim::kEepromSize - image.size(), char(0xFF));
 }
 
 } // namespace nuvora::test
