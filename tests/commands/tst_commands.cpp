@@ -1,3 +1,4 @@
+// The File menu's load commands and the Language menu, on a program folder of their own.
 #include "RecordingPrompter.h"
 #include "TestFiles.h"
 #include "commands/LanguageMenu.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace nuvora;
+using test::Box;
 
 namespace {
 
@@ -16,7 +18,7 @@ namespace {
 const QByteArray kGood = "S00600004844521B\r\nS2140000003031323334353637383941424344454649\r\n"
                          "S20700001078797A7D\r\nS804000000FB\r\n";
 const QByteArray kNoData = "S9030000FC\r\n";
-const QList<test::Box> kNone;
+const QList<Box> kNone;
 
 // The window as the File and Language menus see it, after an earlier good load.
 class FakeView : public LoadView, public LanguageMenuView {
@@ -48,7 +50,6 @@ public:
 
 } // namespace
 
-// The File menu's load commands and the Language menu, on a program folder of their own.
 class TestCommands : public QObject {
     Q_OBJECT
 
@@ -61,11 +62,6 @@ class TestCommands : public QObject {
     std::unique_ptr<LanguageMenu> m_menu;
 
     QString inDir(const QString &name) const { return m_dir->filePath(name); }
-    QString image(const QByteArray &content)
-    {
-        test::writeFile(inDir("images/msg 1.mhx"), content);
-        return inDir("images/msg 1.mhx");
-    }
     QByteArray ini() const { return test::readFile(inDir("nuvora.ini")); }
     void block() { QVERIFY(QDir().mkpath(inDir("nuvora.ini"))); } // no settings file fits there
     QStringList recent() const
@@ -113,7 +109,7 @@ private slots:
     void load_data()
     {
         QTest::addColumn<int>("item");
-        QTest::addColumn<QByteArray>("content"); // null: no file
+        QTest::addColumn<QByteArray>("content"); // null: no file; "/": a folder
         QTest::addColumn<bool>("blocked");       // a folder where the settings file goes
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("after");
@@ -121,16 +117,19 @@ private slots:
             "S206000000616236\r\nS21400FFF83031323334353637383941424344454652\r\n";
         const QString noData = "No data in this file|48|Nuvora message";
         const QString notFound = "File not found|64|Nuvora";
+        const QString error = "Cannot read the image, error %1|16|Nuvora message";
+        const QString old = "/0 /1 /2 /3";
         QTest::newRow("Load: good") << 0 << kGood << false << ""
                                     << "* /0 /1 /2";
-        QTest::newRow("Load: no S2 data") << 0 << kNoData << false << noData << "/0 /1 /2 /3";
+        QTest::newRow("Load: no S2 data") << 0 << kNoData << false << noData << old;
         QTest::newRow("Load: byte outside the buffer")
-            << 0 << outside << false << "Cannot read the image, error 9|16|Nuvora message"
-            << "/0 /1 /2 /3";
+            << 0 << outside << false << error.arg(9) << old;
+        // Between the dialog and the load the file goes, or a folder takes its place.
+        QTest::newRow("Load: file gone") << 0 << QByteArray() << false << error.arg(53) << old;
+        QTest::newRow("Load: a folder") << 0 << QByteArray("/") << false << error.arg(75) << old;
         // Kept on top in memory and in the menu though not saved: a path/file access error.
         QTest::newRow("Load: settings unwritable")
-            << 0 << kGood << true << "Cannot read the image, error 75|16|Nuvora message"
-            << "* /0 /1 /2";
+            << 0 << kGood << true << error.arg(75) << "* /0 /1 /2";
         QTest::newRow("recent: good") << 2 << kGood << false << ""
                                       << "* /0 /2 /3";
         QTest::newRow("recent: missing") << 2 << QByteArray() << false << notFound << "/0 /2 /3 ";
@@ -146,7 +145,10 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, after);
         QStringList entries{"/0", "/1", "/2", "/3"};
-        const QString path = content.isNull() ? entries[item - 1] : image(content);
+        const QString path = inDir("images/msg 1.mhx");
+        QDir().mkpath(inDir(content == "/" ? "images/msg 1.mhx" : "images"));
+        if (!content.isNull() && content != "/")
+            test::writeFile(path, content);
         if (item > 0)
             entries[item - 1] = path;
         else
@@ -158,7 +160,7 @@ private slots:
         m_view.banner = m_view.start = !good; // so that a missing change shows
         item ? m_load->fileM_Click(item) : m_load->smnuFile_Click(0);
         const QStringList b = box.split('|');
-        const QList<test::Box> boxes{{b[0], b.value(1).toInt(), b.value(2)}};
+        const QList<Box> boxes{{b[0], b.value(1).toInt(), b.value(2)}};
         QCOMPARE(m_prompter.boxes, box.isEmpty() ? kNone : boxes);
         const QStringList list = after.split(' ').replaceInStrings("*", path);
         QCOMPARE(recent(), list);
@@ -208,7 +210,7 @@ private slots:
                  listed);
         QVERIFY(m_view.captions[size_t(listed.size()) % kLanguageItems].isEmpty() ||
                 listed.size() == kLanguageItems);
-        const QList<test::Box> missing{{"File missing! Reinstall program", 16, "Error"}};
+        const QList<Box> missing{{"File missing! Reinstall program", 16, "Error"}};
         QCOMPARE(m_prompter.boxes, listed.isEmpty() ? missing : kNone);
         if (listed.isEmpty())
             return;
@@ -253,11 +255,10 @@ private slots:
         QCOMPARE(ini().startsWith("COM=2\r\nLINGUA=" + now.toUtf8()), switched && !blocked);
         // One box: the refusal, or the failed save naming the file (the switch itself stands).
         QCOMPARE(m_prompter.boxes.size(), qsizetype(!switched || blocked));
-        QVERIFY(switched
-                    ? !blocked || m_prompter.boxes[0].text.contains("nuvora.ini")
-                    : m_prompter.boxes[0] == (test::Box{"Check file message!", 48, "Wrong file"}));
+        QVERIFY(switched ? !blocked || m_prompter.boxes[0].text.contains("nuvora.ini")
+                         : m_prompter.boxes[0] == (Box{"Check file message!", 48, "Wrong file"}));
     }
 };
 
-QTEST_MAIN(TestCommands)
+QTEST_GUILESS_MAIN(TestCommands)
 #include "tst_commands.moc"

@@ -24,19 +24,17 @@ QByteArray toBytes(const std::vector<std::uint8_t> &bytes)
                       static_cast<qsizetype>(bytes.size()));
 }
 
-QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim)
+QList<int> requestAddresses(const devsim::DeviceSimulator &sim)
 {
-    QList<QByteArray> out;
-    for (const auto &r : sim.requestLog())
-        out << toBytes(r).toHex();
+    QList<int> out;
+    for (const auto &f : sim.requestLog())
+        out << ((f[0] & 0x80) ? f[2] | (f[3] << 8) : -1);
     return out;
 }
 
 QByteArray expectedEeprom(const QByteArray &image)
 {
-    QByteArray out = image;
-    out.append(QByteArray(devsim::kEepromSize - image.size(), char(0xFF)));
-    return out;
+    return image + QByteArray(devsim::kEepromSize - image.size(), char(0xFF));
 }
 
 } // namespace nuvora::test

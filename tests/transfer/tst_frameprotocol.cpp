@@ -19,39 +19,48 @@ static QByteArray hex(const std::uint8_t *bytes, int size)
 class FrameProtocolTest : public QObject {
     Q_OBJECT
 private slots:
+    // A page (hex, empty for a read) and the length field asked for; the request in hex, and
+    // the answer's length. Not a request: parsing the hex fails.
     void requests_data()
     {
-        QTest::addColumn<bool>("write");
         QTest::addColumn<int>("address");
         QTest::addColumn<int>("lengthField");
-        QTest::addColumn<QByteArray>("page");    // hex
-        QTest::addColumn<QByteArray>("request"); // hex
-        QTest::addColumn<int>("answerBytes");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("answerBytes"); // 0: not a request
         const QByteArray n = "000102030405060708090a0b0c0d0e0f", ff = QByteArray("ff").repeated(16);
-        QTest::newRow("probe read at 4")
-            << false << 4 << 0 << QByteArray() << QByteArray("0000040004") << 2;
+        QTest::newRow("probe read at 4") << 4 << 0 << QByteArray() << QByteArray("0000040004") << 2;
         // 0x0F + 0xFF + 0xFF = 0x20D.
         QTest::newRow("read checksum wraps past 255")
-            << false << 0xFFFF << 15 << QByteArray() << QByteArray("0f00ffff0d") << 17;
+            << 0xFFFF << 15 << QByteArray() << QByteArray("0f00ffff0d") << 17;
         // 0xCF + 0x78 (the sum of 00..0F) = 0x147.
         QTest::newRow("page write at 0, data in order")
-            << true << 0 << 15 << n << "cf000000" + n + "47" << 1;
+            << 0 << 15 << n << "cf000000" + n + "47" << 1;
         // 0xCF + 0xF0 + 0xFF + 16 * 0xFF = 0x12AE.
         QTest::newRow("page write at FFF0, address low byte first")
-            << true << 0xFFF0 << 15 << ff << "cf00f0ff" + ff + "ae" << 1;
+            << 0xFFF0 << 15 << ff << "cf00f0ff" + ff + "ae" << 1;
         // 0xCF + 0x20 + 0x78 = 0x167: the length field is 15 whatever was asked.
         QTest::newRow("tail frame still carries the whole page")
-            << true << 0x20 << 1 << n << "cf002000" + n + "67" << 1;
+            << 0x20 << 1 << n << "cf002000" + n + "67" << 1;
+        QTest::newRow("not: byte 1 set") << 0 << 0 << QByteArray() << QByteArray("0001040005") << 0;
+        QTest::newRow("not: checksum off by one")
+            << 0 << 0 << QByteArray() << QByteArray("0000040005") << 0;
+        QTest::newRow("not: write cut short")
+            << 0 << 0 << QByteArray() << QByteArray("cf00100000") << 0;
     }
-
     void requests()
     {
-        QFETCH(bool, write);
         QFETCH(int, address);
         QFETCH(int, lengthField);
         QFETCH(QByteArray, page);
         QFETCH(QByteArray, request);
         QFETCH(int, answerBytes);
+        const QByteArray line = QByteArray::fromHex(request);
+        const auto parsed = parseRequest(raw(line), std::size_t(line.size()));
+        QCOMPARE(bool(parsed), answerBytes > 0);
+        if (!parsed)
+            return;
+        const bool write = !page.isEmpty();
         const QByteArray bytes = QByteArray::fromHex(page);
         const auto at = std::uint16_t(address);
         const Request r =
@@ -60,29 +69,11 @@ private slots:
         QCOMPARE(hex(r.bytes.data(), r.size), request);
         QCOMPARE(nuvora::protocol::answerBytes(write, r.lengthField), answerBytes);
         // The device reads the same fields back off the line.
-        const QByteArray line = QByteArray::fromHex(request);
-        const auto parsed = parseRequest(raw(line), std::size_t(line.size()));
-        QVERIFY(parsed);
         QCOMPARE(parsed->write, write);
         QCOMPARE(int(parsed->address), address);
         QCOMPARE(int(parsed->lengthField), write ? 15 : lengthField);
         QCOMPARE(int(parsed->checksum), int(raw(line)[line.size() - 1]));
         QCOMPARE(parsed->page ? hex(parsed->page, kPageBytes) : QByteArray(), page);
-    }
-
-    void notRequests_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("byte 1 set") << QByteArray("0001040005");
-        QTest::newRow("checksum off by one") << QByteArray("0000040005");
-        QTest::newRow("write cut short") << QByteArray("cf00100000");
-    }
-
-    void notRequests()
-    {
-        QFETCH(QByteArray, bytes);
-        const QByteArray line = QByteArray::fromHex(bytes);
-        QVERIFY(!parseRequest(raw(line), std::size_t(line.size())));
     }
 
     // A write's acknowledgement (length field -1) or a read's data and checksum.
@@ -101,7 +92,6 @@ private slots:
         QTest::newRow("bytes after the checksum ignored")
             << 1 << 0 << QByteArray("010203ff") << true;
     }
-
     void answers()
     {
         QFETCH(int, lengthField);

@@ -11,6 +11,15 @@ using namespace nuvora;
 
 namespace {
 
+bool save(QWidget &window, const QString &path)
+{
+    QCoreApplication::processEvents();
+    const bool saved = QTest::qWaitForWindowExposed(&window) && window.grab().save(path);
+    std::fprintf(saved ? stdout : stderr, saved ? "%s\n" : "screenshots: cannot write %s\n",
+                 qPrintable(path));
+    return saved;
+}
+
 // The window in a program folder of its own, so that the real one's settings stay untouched.
 class Screenshots : test::WindowFixture {
 public:
@@ -27,8 +36,7 @@ public:
             return 1;
         }
         m_window->show();
-        bool ok = QTest::qWaitForWindowExposed(m_window.get()) &&
-                  save(*m_window, out + "/window-nofile.png");
+        bool ok = save(*m_window, out + "/window-nofile.png");
         m_prompter.chooseFile(sample);
         m_window->menus().smnuFile0->trigger();
         ok = save(*m_window, out + "/window-ready.png") && ok;
@@ -40,21 +48,10 @@ public:
         ok = save(*m_window, out + "/window-busy.png") && ok;
         m_window->EnableCommands();
         m_window->menus().mnuAbo->trigger();
-        AboutBox *about = m_window->aboutBox();
-        ok = about && QTest::qWaitForWindowExposed(about) && save(*about, out + "/about.png") && ok;
+        ok = m_window->aboutBox() && save(*m_window->aboutBox(), out + "/about.png") && ok;
         for (const test::Box &box : m_prompter.boxes)
             std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
         return ok ? 0 : 1;
-    }
-
-private:
-    static bool save(QWidget &window, const QString &path)
-    {
-        QCoreApplication::processEvents();
-        const bool saved = window.grab().save(path);
-        std::fprintf(saved ? stdout : stderr, saved ? "%s\n" : "screenshots: cannot write %s\n",
-                     qPrintable(path));
-        return saved;
     }
 };
 

@@ -6,15 +6,38 @@
 
 #include <cmath>
 
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
 using namespace nuvora;
+using test::Box;
+
+namespace {
+// The ground of lamp pictures 1..6: unlit ones are transparent, then yellow, green, red.
+const QRgb kGround[] = {0, 0, 0, qRgb(255, 255, 0), qRgb(0, 255, 0), qRgb(255, 0, 0)};
+
+// A status bar of its own; `calls` are lamp states set in turn, "4 5".
+std::unique_ptr<StatusLamps> lampsAfter(const QString &calls)
+{
+    auto bar = std::make_unique<StatusLamps>();
+    bar->InitStatusBar(new QProgressBar, 1.0 / 15.0);
+    for (const QString &state : calls.split(' ', Qt::SkipEmptyParts))
+        bar->SetLamp(LampState(state.toInt()));
+    return bar;
+}
+int tags(const StatusLamps &bar) // TX, RX, ER: 123 all unlit
+{
+    return 100 * bar.lampTag(0) + 10 * bar.lampTag(1) + bar.lampTag(2);
+}
+} // namespace
 
 // The real window in a program folder holding Alpha (20 lines) and Beta (25 lines) and COM1 to
-// COM4 that never open: start-up, captions, the About box, message boxes, the shutdown.
+// COM4 that never open: start-up, captions, lamps, the About box, message boxes, the shutdown.
 class TestWindow : public QObject, test::WindowFixture {
     Q_OBJECT
 
@@ -43,9 +66,9 @@ private slots:
         QTest::addColumn<QString>("com");
         QTest::addColumn<QString>("language");
         const QString alpha = "Alpha", beta = "Beta";
-        const QStringList files{"/img/a&b.mhx", "/img/c.mhx"};
         QTest::newRow("no settings file") << QByteArray() << "" << alpha;
-        QTest::newRow("COM2 Beta") << settingsText(2, beta, files) << "COM&2" << beta;
+        QTest::newRow("COM2 Beta")
+            << settingsText(2, beta, {"/img/a&b.mhx", "/img/c.mhx"}) << "COM&2" << beta;
         QTest::newRow("removed language") << settingsText(4, "Gamma") << "COM&4" << alpha;
         QTest::newRow("COM12: USB") << settingsText(12, beta) << "&USB" << beta;
         QTest::newRow("COM=0: no mark") << settingsText(0, beta) << "" << beta;
@@ -70,14 +93,14 @@ private slots:
         // No file: the banner hidden with its bare prefix, Start off; the lamps out.
         QVERIFY(banner()->isHidden() && !start()->isEnabled() && m_events.isEmpty());
         QCOMPARE(banner()->text(), QStringLiteral("File:  "));
-        QCOMPARE(m_window->lamps()->lampTag(0), 1);
+        QCOMPARE(tags(*m_window->lamps()), 123);
         // Only a reset port is saved: a removed language's name stays until the next change.
         QCOMPARE(iniText(), content.isEmpty() ? settingsText(1, QString())
                                               : QByteArray(content).replace("COM=0", "COM=1"));
         // COM1 is opened last: its failure is the one box, and start-up still completes.
         if (content.isEmpty())
-            QCOMPARE(m_prompter.boxes, (QList<test::Box>{{"Com Not Avaible!Please select a NEW com",
-                                                          16, "Error Com"}}));
+            QCOMPARE(m_prompter.boxes,
+                     (QList<Box>{{"Com Not Avaible!Please select a NEW com", 16, "Error Com"}}));
         // The separator below Load is drawn even when no recent file follows it.
         const auto *fileMenu = m_window->findChild<QMenu *>(QStringLiteral("mnuFile"));
         QVERIFY(fileMenu->actionGeometry(action("M1")).height() > 0);
@@ -92,8 +115,7 @@ private slots:
     {
         QVERIFY(QFile::remove(inFolder("Alpha.lng")) && QFile::remove(inFolder("Beta.lng")));
         QVERIFY(!m_window->Form_Load());
-        QCOMPARE(m_prompter.boxes,
-                 (QList<test::Box>{{"File missing! Reinstall program", 16, "Error"}}));
+        QCOMPARE(m_prompter.boxes, (QList<Box>{{"File missing! Reinstall program", 16, "Error"}}));
         QCOMPARE(m_events, QStringList{"end"}); // no host beside us
         QVERIFY(!QFile::exists(inFolder("nuvora.ini")));
     }
@@ -129,14 +151,8 @@ private slots:
         QVERIFY(iniText().contains("LINGUA=Beta\r\n"));
         // Back to the shorter file: refused; the tick stays on Beta.
         action("smnuLingue0")->trigger();
-        QCOMPARE(m_prompter.boxes.last(), (test::Box{"Check file message!", 48, "Wrong file"}));
+        QCOMPARE(m_prompter.boxes.last(), (Box{"Check file message!", 48, "Wrong file"}));
         QCOMPARE(checked("mnuLingue"), "Beta");
-    }
-    void emptyStartCaption()
-    {
-        writeInFolder("Alpha.lng", test::languageFile("Alpha", 20, 6));
-        QVERIFY(m_window->Form_Load());
-        QCOMPARE(start()->text(), QString());
     }
     void aboutBoxAndClose()
     {
@@ -177,10 +193,6 @@ private slots:
         QVERIFY(m_prompter.boxes.size() == 1); // the port's, nothing from the box
         m_window->close();
         QCOMPARE(m_events, (QStringList{"host " + hostFile(), "end"}));
-    }
-    void aboutBoxIcon()
-    {
-        QVERIFY(!AboutBox(test::sourceDataDir()).iconLabel()->pixmap().isNull());
         writeInFolder("VURUVEVI.ROD", "not a picture"); // empty, no message
         QVERIFY(AboutBox(m_folder).iconLabel()->pixmap().isNull());
     }
@@ -191,12 +203,10 @@ private slots:
         const auto row = [](const char *name, const QVariant &got, const QString &expected) {
             QTest::newRow(name) << got.toString() << expected;
         };
-        row("centre: even difference", centredOffset(1000, 400), "300");
         row("centre: odd difference, remainder dropped", centredOffset(1003, 0), "501");
         row("centre: -3 gives -1, towards zero", centredOffset(0, 3), "-1");
         row("centre: 3.5 rounds to 4", centredOffset(3.5, 0), "2");
         row("centre: -3.5 rounds to -4", centredOffset(0, 3.5), "-2");
-        row("centre: twips of a 1920 screen", centredOffset(28800, 5055), "11872");
         row("twips: 25.5 rounds up", twipsToPixels(255, 144), "26");
         row("version: revision 10", versionText(1, 0, 10), "Rev. 1.0.Beta10");
         row("version: revision 0", versionText(1, 0, 0), "Rev. 1.0.0");
@@ -218,18 +228,19 @@ private slots:
     {
         QTest::addColumn<int>("style");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QString>("shownTitle");
-        QTest::newRow("16") << 16 << "Error Com" << int(QMessageBox::Critical) << "Error Com";
-        QTest::newRow("48") << 48 << "Wrong file" << int(QMessageBox::Warning) << "Wrong file";
-        QTest::newRow("64, no title") << 64 << "" << int(QMessageBox::Information) << "Nuvora";
+        QTest::addColumn<QStringList>("shown"); // icon, title
+        const auto icon = [](QMessageBox::Icon i) { return QString::number(int(i)); };
+        QTest::newRow("16") << 16 << "Error Com"
+                            << QStringList{icon(QMessageBox::Critical), "Error Com"};
+        QTest::newRow("48") << 48 << "W" << QStringList{icon(QMessageBox::Warning), "W"};
+        QTest::newRow("64, no title")
+            << 64 << "" << QStringList{icon(QMessageBox::Information), "Nuvora"};
     }
     void messageBoxes()
     {
         QFETCH(int, style);
         QFETCH(QString, title);
-        QFETCH(int, icon);
-        QFETCH(QString, shownTitle);
+        QFETCH(QStringList, shown);
         QStringList seen;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -237,21 +248,7 @@ private slots:
             box->accept();
         });
         WidgetPrompter().message(QStringLiteral("Not available\rPlease select"), style, title);
-        QCOMPARE(seen,
-                 (QStringList{QString::number(icon), shownTitle, "Not available\nPlease select"}));
-    }
-    void hostReallyStarts()
-    {
-        // The production start: detached, in the host's own folder, without waiting for it.
-        QTemporaryDir root;
-        const QString host = root.filePath(kHostProgram);
-        test::writeFile(host, "#!/bin/sh\npwd > started.txt\n");
-        QFile::setPermissions(host, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(systemShutdownActions().startHost(host));
-        const QString marker = root.filePath("started.txt");
-        QTRY_VERIFY_WITH_TIMEOUT(test::readFile(marker).endsWith('\n'), 10000);
-        QCOMPARE(QString::fromLocal8Bit(test::readFile(marker)).trimmed(),
-                 QDir(root.path()).canonicalPath());
+        QCOMPARE(seen, shown << "Not available\nPlease select");
     }
     void shutdown_data()
     {
@@ -274,6 +271,71 @@ private slots:
         actions.closePort = [&] { return portCloses; };
         Form_Unload(m_folder, actions);
         QCOMPARE(m_events, QStringList{"end"});
+    }
+
+    void setLamp_data()
+    {
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<int>("timers"); // running afterwards: 1 TX, 2 RX
+        QTest::addColumn<int>("tags");
+        QTest::addColumn<int>("changes"); // pictures set
+        QTest::newRow("out of range ignored") << "0 7 255" << 0 << 123 << 0;
+        QTest::newRow("TxOn") << "4" << 1 << 423 << 1;
+        QTest::newRow("RxOn") << "5" << 2 << 153 << 1;
+        QTest::newRow("ErrOn: no timer") << "6" << 0 << 126 << 1;
+        QTest::newRow("TxOn twice: one picture") << "4 4" << 1 << 423 << 1;
+        QTest::newRow("TxOff by hand: timer runs on") << "4 1" << 1 << 123 << 2;
+        QTest::newRow("ErrOff after ErrOn") << "6 3" << 0 << 123 << 2;
+    }
+    void setLamp()
+    {
+        QFETCH(QString, calls);
+        QFETCH(int, timers);
+        QFETCH(int, tags);
+        QFETCH(int, changes);
+        const auto bar = lampsAfter(calls);
+        QCOMPARE(::tags(*bar), tags);
+        QCOMPARE(bar->timer1().isActive(), bool(timers & 1));
+        QCOMPARE(bar->timer2().isActive(), bool(timers & 2));
+        QCOMPARE(bar->pictureChanges(), changes);
+        // Each panel: a 15-pixel picture on its state's ground, with black letters.
+        for (int lamp : {0, 1, 2}) {
+            const QImage picture = bar->lampPanel(lamp)->pixmap().toImage();
+            QCOMPARE(picture.size(), QSize(15, 15));
+            QCOMPARE(picture.pixel(0, 0), kGround[bar->lampTag(lamp) - 1]);
+            int dark = 0;
+            for (int i = 0; i < 15 * 15; ++i) {
+                const QColor c = QColor::fromRgba(picture.pixel(i % 15, i / 15));
+                dark += c.alpha() > 128 && c.lightness() < 64;
+            }
+            QVERIFY2(dark >= 10, "the letters must be drawn in black");
+        }
+    }
+    // Relit after 0.3 s, a lamp goes out half a second after the last lighting, not before and
+    // not much later; the error lamp goes out with the RX lamp, never with the TX lamp.
+    void lampHold_data()
+    {
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<int>("lamp"); // the one relit
+        QTest::addColumn<int>("after");
+        QTest::newRow("TX, error lamp kept") << "6 4" << 0 << 126;
+        QTest::newRow("RX, error lamp out") << "6 5" << 1 << 123;
+    }
+    void lampHold()
+    {
+        QFETCH(QString, calls);
+        QFETCH(int, lamp);
+        QFETCH(int, after);
+        const auto bar = lampsAfter(calls);
+        QTest::qWait(300);
+        bar->SetLamp(LampState(lamp + 4));
+        QElapsedTimer lit;
+        lit.start();
+        while (bar->lampTag(lamp) != lamp + 1 && lit.elapsed() < 3000)
+            QTest::qWait(5);
+        QVERIFY2(lit.elapsed() >= 450 && lit.elapsed() <= 800,
+                 qPrintable(QString::number(lit.elapsed())));
+        QCOMPARE(tags(*bar), after);
     }
 };
 

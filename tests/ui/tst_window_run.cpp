@@ -1,35 +1,72 @@
+// The window against simulated devices on pseudo-terminals behind the program folder's port
+// aliases: started on COM2 from its settings file, the Com menu's items clicked, and whole runs
+// of data/sample.mhx (File > Load, Start) on COM2.
 #include "Fixtures.h"
 #include "SimulatedDevice.h"
 #include "WindowFixture.h"
+
+#include "commands/PortMenu.h"
+#include "serial/GetUSBT.h"
 #include "ui/StatusLamps.h"
 
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace nuvora;
+using test::Box;
 
-// Whole runs through the real window: start-up, File > Load, Start, against the simulated
-// device on a pseudo-terminal reached through the program folder's port alias.
-class TestRun : public QObject, test::WindowFixture {
+namespace {
+const Box kErrorCom{"Com Not Avaible!Please select a NEW com", 16, "Error Com"};
+const Box kNoUsb{"USB port not available\rPlease select a different COM port", 16, "Error"};
+const Box kStopped{"Writing stopped: the device did not confirm a block. The EEPROM now holds an "
+                   "incomplete image.",
+                   48, "Nuvora - EEPROM image"};
+const Box kDone{"The whole image has been written to the EEPROM.", 64, "Programming complete"};
+} // namespace
+
+class TestWindowRun : public QObject, test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<devsim::DeviceSimulator> m_sim;
+    std::unique_ptr<devsim::DeviceSimulator> m_com2, m_adapter;
 
+    QString ini() const { return inFolder("nuvora.ini"); }
+    SerialLine &line() { return m_window->commands().port().line(); }
+    // "1".."4", "USB", "" for none, "several" when the one-mark rule is broken.
+    QString checked() const
+    {
+        QStringList on;
+        for (int k = 1; k <= 4; ++k)
+            if (m_window->comAction(k)->isChecked())
+                on << QString::number(k);
+        if (m_window->usbAction()->isChecked())
+            on << QStringLiteral("USB");
+        return on.size() > 1 ? QStringLiteral("several") : on.value(0);
+    }
     QProgressBar *progress() const { return m_window->findChild<QProgressBar *>("ProgressBar1"); }
     int lamps() const // TX, RX, ER: 123 all unlit
     {
-        return 100 * m_window->lamps()->lampTag(0) + 10 * m_window->lamps()->lampTag(1) +
-               m_window->lamps()->lampTag(2);
+        const StatusLamps &l = *m_window->lamps();
+        return 100 * l.lampTag(0) + 10 * l.lampTag(1) + l.lampTag(2);
     }
-    // How many of the four menu bar items (File, Language, Com, ?) are enabled.
-    int menusEnabled() const
+    // Start and the four menu bar items (File, Language, Com, ?): 1 all enabled, 0 all
+    // disabled, -1 mixed.
+    int enabled() const
     {
         const MainMenus &m = m_window->menus();
-        return int(m.mnuFile->menuAction()->isEnabled()) +
-               int(m.mnuLingue->menuAction()->isEnabled()) +
-               int(m.mnuCom->menuAction()->isEnabled()) + int(m.mnuAbo->isEnabled());
+        const int on = int(m.mnuFile->menuAction()->isEnabled()) +
+                       int(m.mnuLingue->menuAction()->isEnabled()) +
+                       int(m.mnuCom->menuAction()->isEnabled()) + int(m.mnuAbo->isEnabled()) +
+                       int(start()->isEnabled());
+        return on == 5 ? 1 : on == 0 ? 0 : -1;
+    }
+    // A new device behind COM2, as when one is plugged in.
+    void plugIn(devsim::SimOptions options = {})
+    {
+        options.logFrames = 1024;
+        m_com2 = test::startDevice(options);
+        QFile::remove(inFolder("ports/COM2"));
+        QVERIFY(test::linkPort(m_folder, 2, test::devicePath(*m_com2)));
     }
     // What the device holds after a run on an erased device: the image in whole 16-byte blocks.
     QByteArray expectedEeprom() const
@@ -38,112 +75,188 @@ class TestRun : public QObject, test::WindowFixture {
         return QByteArray(reinterpret_cast<const char *>(m_state->ImageBuffer.data()), used) +
                QByteArray(kImageSize - used, char(0xFF));
     }
-    // Device on COM3, window started on it and shown, data/sample.mhx loaded: Ready.
-    void bringUp(const devsim::SimOptions &options)
+    void load()
     {
-        m_sim = test::startDevice(options);
-        QVERIFY(test::linkPort(m_folder, 3, test::devicePath(*m_sim)));
-        writeInFolder("nuvora.ini", settingsText(3, "English"));
-        QVERIFY(makeWindow().Form_Load());
-        QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
-        m_window->show();
         m_prompter.chooseFile(test::sourceDataDir() + "/sample.mhx");
         m_window->menus().smnuFile0->trigger();
         QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
-        QVERIFY(start()->isEnabled() && m_state->ImageEnd > 1000);
+        QVERIFY(enabled() == 1 && m_state->ImageEnd == 8191);
+    }
+    int startAndWait()
+    {
+        QSignalSpy finished(&m_window->commands().run(), &ProgrammingRun::finished);
+        start()->click();
+        if (finished.isEmpty() && !finished.wait(60000))
+            return -1;
+        return int(finished.first().first().value<RunOutcome>());
     }
 
 private slots:
+    // The window started on COM2, open on its device and checked; COM4 leads nowhere and
+    // COM12 to the adapter's device. The run tests choose COM2's device by their name.
     void init()
     {
         freshFolder();
+        devsim::SimOptions options;
+        const QByteArray test = QTest::currentTestFunction();
+        options.hangUpAfter = test == "unplugged" ? 20 : -1; // gone at the 20th request
+        options.baud = test == "closeDuringRun" ? 19200 : 0; // slow enough to close midway
+        plugIn(options);
+        m_adapter = test::startDevice();
+        QVERIFY(test::linkPort(m_folder, 4, inFolder("gone")));
+        QVERIFY(test::linkPort(m_folder, 12, test::devicePath(*m_adapter)));
         QVERIFY(copyData("English.lng"));
-    }
-    void cleanup() { m_window.reset(); } // before its device
-
-    void startupOpensTheSavedPort_data()
-    {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<int>("port");
-        QTest::newRow("no settings file: COM1") << QByteArray() << 1;
-        QTest::newRow("COM=4") << settingsText(4, QString()) << 4;
-    }
-    void startupOpensTheSavedPort()
-    {
-        QFETCH(QByteArray, settings);
-        QFETCH(int, port);
-        m_sim = test::startDevice();
-        QVERIFY(test::linkPort(m_folder, port, test::devicePath(*m_sim)));
-        deadPorts(port);
-        if (!settings.isEmpty())
-            writeInFolder("nuvora.ini", settings);
+        test::writeFile(ini(), settingsText(2, "English"));
         QVERIFY(makeWindow().Form_Load());
-        // Only the port of that number leads to the device; any other would have failed.
-        QVERIFY2(m_prompter.boxes.isEmpty(), qPrintable(m_prompter.boxes.value(0).text));
-        QVERIFY(m_window->commands().port().line().isOpen());
-        QCOMPARE(m_state->ComPort, port);
+        QCOMPARE(m_prompter.boxes, QList<Box>{});
+        m_window->show();
+        QCOMPARE(checked(), QStringLiteral("2"));
+        QVERIFY(line().isOpen());
     }
+    void cleanup() { m_window.reset(); } // before its devices
+
+    void portNumberFromName_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("number");
+        QTest::newRow("leading zeros and blanks") << QByteArray("COM \t007") << 7;
+        QTest::newRow("stops at a NUL") << QByteArray("COM3\0009", 6) << 3;
+        QTest::newRow("any three characters before") << QByteArray("tty9") << 9;
+        QTest::newRow("sign is not a digit") << QByteArray("COM-3") << 0;
+        QTest::newRow("short name") << QByteArray("CO") << 0;
+        QTest::newRow("largest 16-bit number") << QByteArray("COM32767") << 32767;
+        QTest::newRow("beyond 16 bits") << QByteArray("COM32768") << 0;
+    }
+    void portNumberFromName()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, number);
+        QCOMPARE(int(PortNumberFromName(name.toStdString())), number);
+    }
+    void items_data()
+    {
+        QTest::addColumn<QString>("clicks"); // "COMn" or "USB:<name the lookup gives>", in turn
+        QTest::addColumn<int>("box");        // the one box shown: 1 Error Com, 2 no USB, 0 none
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<int>("port"); // ComPort, and the alias open (0, 4: the line is closed)
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<int>("kept"); // of the two stray bytes waiting in COM2 before
+        QTest::newRow("COM2 while open and checked") << "COM2" << 0 << "2" << 2 << true << 0;
+        QTest::newRow("COM4 that does not exist") << "COM4" << 1 << "4" << 4 << true << 0;
+        QTest::newRow("USB with an adapter on COM12")
+            << "USB:COM12" << 0 << "USB" << 12 << true << 0;
+        QTest::newRow("USB with none") << "USB:" << 2 << "" << 2 << false << 2;
+        QTest::newRow("USB name without number") << "USB:COMX" << 1 << "USB" << 0 << true << 0;
+        QTest::newRow("USB with none, then COM2") << "USB: COM2" << 2 << "2" << 2 << true << 0;
+        QTest::newRow("USB, COM2, USB")
+            << "USB:COM12 COM2 USB:COM12" << 0 << "USB" << 12 << true << 0;
+    }
+    void items()
+    {
+        QFETCH(QString, clicks);
+        QFETCH(int, box);
+        QFETCH(QString, mark);
+        QFETCH(int, port);
+        QFETCH(bool, saved);
+        QFETCH(int, kept);
+        m_com2->inject({0x55, 0xAA});
+        QTRY_COMPARE(line().bytesWaiting(), qint64(2));
+        QVERIFY(QFile::remove(ini()));
+        for (const QString &click : clicks.split(' ')) {
+            const std::string usb = click.mid(4).toStdString();
+            m_window->commands().portMenu().setUsbLookup([usb] { return usb; });
+            if (click.startsWith("USB"))
+                m_window->usbAction()->trigger();
+            else
+                m_window->comAction(click.mid(3).toInt())->trigger();
+        }
+        QCOMPARE(m_prompter.boxes, QList<Box>({kErrorCom, kNoUsb}).mid(box - 1, box ? 1 : 0));
+        QCOMPARE(checked(), mark);
+        QCOMPARE(m_state->ComPort, std::int16_t(port));
+        QCOMPARE(iniText(), saved ? settingsText(port, "English") : QByteArray());
+        QCOMPARE(line().isOpen(), port == 2 || port == 12);
+        if (!line().isOpen())
+            return;
+        QCOMPARE(line().device(), inFolder(QStringLiteral("ports/COM%1").arg(port)));
+        QCOMPARE(line().bytesWaiting(), qint64(kept));
+        // The line really leads there: a probe frame arrives at that device only.
+        QVERIFY(line().write(QByteArray::fromHex("0000040004")));
+        QVERIFY((port == 2 ? m_com2 : m_adapter)->waitForRequests(1, std::chrono::seconds(5)));
+        QCOMPARE((port == 2 ? m_adapter : m_com2)->stats().requests, 0);
+    }
+    // A folder where the settings file should be: no save can replace it, and the user is told.
+    void failedSaveIsReported()
+    {
+        QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini()));
+        m_window->comAction(2)->trigger();
+        QCOMPARE(m_state->ComPort, std::int16_t(2)); // the choice holds for this session
+        QVERIFY(line().isOpen());
+        QCOMPARE(m_prompter.boxes.size(), 1);
+        const Box shown = m_prompter.boxes.first();
+        QVERIFY2(shown.text.contains(QDir::toNativeSeparators(ini())), qPrintable(shown.text));
+        QCOMPARE((std::pair{shown.style, shown.title}), (std::pair{48, QStringLiteral("Nuvora")}));
+    }
+
     void wholeRun()
     {
-        bringUp({});
+        load();
         QSignalSpy finished(&m_window->commands().run(), &ProgrammingRun::finished);
         start()->click();
-        // Busy at once: the run waits for the device inside the event loop.
-        QVERIFY(menusEnabled() == 0 && !start()->isEnabled());
+        QCOMPARE(enabled(), 0); // busy at once: the run waits inside the event loop
         QVERIFY(finished.wait(60000));
         QCOMPARE(finished.first().first().value<RunOutcome>(), RunOutcome::Success);
-        QVERIFY(!m_state->LangText[19].isEmpty());
-        QCOMPARE(m_prompter.boxes,
-                 (QList<test::Box>{{m_state->LangText[19], 64, m_state->LangText[18]}}));
+        QCOMPARE(m_prompter.boxes, QList<Box>{kDone});
         // Back to Ready with an empty bar; the lamps were lit by the traffic and go out.
-        QVERIFY(menusEnabled() == 4 && start()->isEnabled());
-        QCOMPARE(progress()->value(), 0);
-        QCOMPARE(progress()->maximum(), m_state->ImageEnd + 1);
-        QCOMPARE(m_state->ProgressCount, m_state->ImageEnd + 1);
+        QVERIFY(enabled() == 1 && progress()->value() == 0 && progress()->maximum() == 8192);
+        QCOMPARE(m_state->ProgressCount, 8192);
         QCOMPARE(lamps(), 453);
         QTRY_COMPARE_WITH_TIMEOUT(lamps(), 123, 3000);
-        QCOMPARE(test::toBytes(m_sim->eeprom()), expectedEeprom());
+        QCOMPARE(test::toBytes(m_com2->eeprom()), expectedEeprom());
         // Start again at once: the same image, beginning with a new probe.
-        const int requests = m_sim->stats().requests;
-        start()->click();
-        QVERIFY(finished.wait(60000));
-        QCOMPARE(m_prompter.boxes.size(), 2);
-        QCOMPARE(m_sim->stats().requests, requests * 2);
+        QCOMPARE(startAndWait(), int(RunOutcome::Success));
+        QCOMPARE(m_com2->stats().requests, 2 * (1 + 8192 / 16));
     }
-    void deviceStopsMidway()
+    // The device goes mid-run, Start is pressed while it is away, then a new one is plugged in
+    // under the same alias: it gets the whole image.
+    void unplugged()
     {
-        devsim::SimOptions options;
-        options.hangUpAfter = 20; // the probe and 19 frames, then the line is dead
-        bringUp(options);
+        load();
         m_window->SetLamp(LampState::ErrOn); // a run starts with the error lamp out
         QSignalSpy finished(&m_window->commands().run(), &ProgrammingRun::finished);
         start()->click();
         QCOMPARE(m_window->lamps()->lampTag(2), 3);
         QVERIFY(finished.wait(30000));
         QCOMPARE(finished.first().first().value<RunOutcome>(), RunOutcome::WriteFailed);
-        QCOMPARE(m_prompter.boxes,
-                 (QList<test::Box>{{m_state->LangText[10], 48, m_state->LangText[8]}}));
-        const int done = m_state->ProgressCount;
-        QVERIFY2(done > 0 && done < 20 * 16 && done % 16 == 0, qPrintable(QString::number(done)));
-        QVERIFY(menusEnabled() == 4 && start()->isEnabled() && progress()->value() == 0);
+        QCOMPARE(m_state->ProgressCount, 18 * 16); // the device went at the 19th frame
+        QVERIFY(enabled() == 1 && progress()->value() == 0);
         // Frames acknowledged before the failure stay written; nothing goes out after it.
-        const QByteArray written = test::toBytes(m_sim->eeprom());
-        QCOMPARE(written.left(done), expectedEeprom().left(done));
-        QCOMPARE(written.mid(done + 16), QByteArray(kImageSize - done - 16, char(0xFF)));
+        const QByteArray written = test::toBytes(m_com2->eeprom());
+        QCOMPARE(written.left(18 * 16), expectedEeprom().left(18 * 16));
+        QCOMPARE(written.mid(19 * 16), QByteArray(kImageSize - 19 * 16, char(0xFF)));
+        m_com2.reset();
+        QCOMPARE(startAndWait(), int(RunOutcome::PortFailed));
+        QCOMPARE(enabled(), 1);
+        plugIn();
+        QCOMPARE(startAndWait(), int(RunOutcome::Success));
+        QCOMPARE(m_prompter.boxes,
+                 (QList<Box>{kStopped, {"Communication failure", 48, "Nuvora"}, kDone}));
+        QList<int> requests{-1}; // one probe and each frame once
+        for (int a = 0; a < 8192; a += 16)
+            requests << a;
+        QCOMPARE(test::requestAddresses(*m_com2), requests);
+        QCOMPARE(test::toBytes(m_com2->eeprom()), expectedEeprom());
     }
     void closeDuringRun()
     {
-        devsim::SimOptions options;
-        options.baud = 19200; // slow enough to close the window in the middle
-        bringUp(options);
+        load();
         start()->click();
         QTRY_VERIFY_WITH_TIMEOUT(m_state->ProgressCount >= 64, 10000);
         m_window->close();
         // Straight into the shutdown: the port is closed and the process would end here.
         QCOMPARE(m_events, QStringList{QStringLiteral("end")});
-        QVERIFY(!m_window->commands().port().line().isOpen());
+        QVERIFY(!line().isOpen());
     }
 };
 
-QTEST_MAIN(TestRun)
+QTEST_MAIN(TestWindowRun)
 #include "tst_window_run.moc"
