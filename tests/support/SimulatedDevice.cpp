@@ -32,6 +32,14 @@ QList<int> requestAddresses(const devsim::DeviceSimulator &sim)
     return out;
 }
 
+QList<QByteArray> requestsHex(const devsim::DeviceSimulator &sim)
+{
+    QList<QByteArray> out;
+    for (const auto &r : sim.requestLog())
+        out << toBytes(r).toHex();
+    return out;
+}
+
 QByteArray expectedEeprom(const QByteArray &image)
 {
     return image + QByteArray(devsim::kEepromSize - image.size(), char(0xFF));
