@@ -1,5 +1,6 @@
 // The File menu's load commands and the Language menu, on a program folder of their own.
 #include "RecordingPrompter.h"
+#include "Rows.h"
 #include "TestFiles.h"
 #include "commands/LanguageMenu.h"
 #include "commands/LoadCommands.h"
@@ -69,6 +70,36 @@ class TestCommands : public QObject {
         return {m_state->RecentFiles.begin(), m_state->RecentFiles.end()};
     }
 
+    // File > Load (item 0, the dialog answered with the file) and the recent items 1 to 4, on
+    // the list /0 /1 /2 /3 where the clicked entry becomes the file. content: null no file, "/"
+    // a folder; blocked: a folder where the settings file goes; box "text|style|title"; after:
+    // the list, "*" for the file.
+    struct LoadRow {
+        const char *name;
+        int item;
+        QByteArray content;
+        bool blocked;
+        QString box, after;
+    };
+    const QString kNoDataBox = "No data in this file|48|Nuvora message", kOld = "/0 /1 /2 /3";
+    const QString kNotFound = "File not found|64|Nuvora";
+    const QString kError = "Cannot read the image, error %1|16|Nuvora message";
+    const std::vector<LoadRow> m_loads{
+        {"Load: good", 0, kGood, false, "", "* /0 /1 /2"},
+        {"Load: no S2 data", 0, kNoData, false, kNoDataBox, kOld},
+        {"Load: byte outside the buffer", 0,
+         "S206000000616236\r\nS21400FFF83031323334353637383941424344454652\r\n", false,
+         kError.arg(9), kOld},
+        // Between the dialog and the load the file goes, or a folder takes its place.
+        {"Load: file gone", 0, {}, false, kError.arg(53), kOld},
+        {"Load: a folder", 0, "/", false, kError.arg(75), kOld},
+        // Kept on top in memory and in the menu though not saved: a path/file access error.
+        {"Load: settings unwritable", 0, kGood, true, kError.arg(75), "* /0 /1 /2"},
+        {"recent: good", 2, kGood, false, "", "* /0 /2 /3"},
+        {"recent: missing", 2, {}, false, kNotFound, "/0 /2 /3 "},
+        {"recent: no data, on top", 3, kNoData, false, kNoDataBox, "* /0 /1 /3"},
+        {"recent: settings unwritable, dropped", 3, kGood, true, kNotFound, "/0 /1 /3 "},
+    };
 private slots:
     void init()
     {
@@ -103,76 +134,39 @@ private slots:
         QVERIFY(!QFile::exists(inDir("nuvora.ini")));
     }
 
-    // File > Load (item 0, the dialog answered with the file) and the recent items 1 to 4, on
-    // the list /0 /1 /2 /3 where the clicked entry becomes the file. box: "text|style|title";
-    // after: the list, "*" for the file.
-    void load_data()
-    {
-        QTest::addColumn<int>("item");
-        QTest::addColumn<QByteArray>("content"); // null: no file; "/": a folder
-        QTest::addColumn<bool>("blocked");       // a folder where the settings file goes
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("after");
-        const QByteArray outside =
-            "S206000000616236\r\nS21400FFF83031323334353637383941424344454652\r\n";
-        const QString noData = "No data in this file|48|Nuvora message";
-        const QString notFound = "File not found|64|Nuvora";
-        const QString error = "Cannot read the image, error %1|16|Nuvora message";
-        const QString old = "/0 /1 /2 /3";
-        QTest::newRow("Load: good") << 0 << kGood << false << ""
-                                    << "* /0 /1 /2";
-        QTest::newRow("Load: no S2 data") << 0 << kNoData << false << noData << old;
-        QTest::newRow("Load: byte outside the buffer")
-            << 0 << outside << false << error.arg(9) << old;
-        // Between the dialog and the load the file goes, or a folder takes its place.
-        QTest::newRow("Load: file gone") << 0 << QByteArray() << false << error.arg(53) << old;
-        QTest::newRow("Load: a folder") << 0 << QByteArray("/") << false << error.arg(75) << old;
-        // Kept on top in memory and in the menu though not saved: a path/file access error.
-        QTest::newRow("Load: settings unwritable")
-            << 0 << kGood << true << error.arg(75) << "* /0 /1 /2";
-        QTest::newRow("recent: good") << 2 << kGood << false << ""
-                                      << "* /0 /2 /3";
-        QTest::newRow("recent: missing") << 2 << QByteArray() << false << notFound << "/0 /2 /3 ";
-        QTest::newRow("recent: no data, on top") << 3 << kNoData << false << noData << "* /0 /1 /3";
-        QTest::newRow("recent: settings unwritable, dropped")
-            << 3 << kGood << true << notFound << "/0 /1 /3 ";
-    }
+    void load_data() { test::indexRows(m_loads); }
     void load()
     {
-        QFETCH(int, item);
-        QFETCH(QByteArray, content);
-        QFETCH(bool, blocked);
-        QFETCH(QString, box);
-        QFETCH(QString, after);
+        const LoadRow &r = test::currentRow(m_loads);
         QStringList entries{"/0", "/1", "/2", "/3"};
         const QString path = inDir("images/msg 1.mhx");
-        QDir().mkpath(inDir(content == "/" ? "images/msg 1.mhx" : "images"));
-        if (!content.isNull() && content != "/")
-            test::writeFile(path, content);
-        if (item > 0)
-            entries[item - 1] = path;
+        QDir().mkpath(inDir(r.content == "/" ? "images/msg 1.mhx" : "images"));
+        if (!r.content.isNull() && r.content != "/")
+            test::writeFile(path, r.content);
+        if (r.item > 0)
+            entries[r.item - 1] = path;
         else
             m_prompter.chooseFile(path);
         std::copy(entries.begin(), entries.end(), m_state->RecentFiles.begin());
-        if (blocked)
+        if (r.blocked)
             block();
-        const bool good = content == kGood && !blocked;
+        const bool good = r.content == kGood && !r.blocked;
         m_view.banner = m_view.start = !good; // so that a missing change shows
-        item ? m_load->fileM_Click(item) : m_load->smnuFile_Click(0);
-        const QStringList b = box.split('|');
+        r.item ? m_load->fileM_Click(r.item) : m_load->smnuFile_Click(0);
+        const QStringList b = r.box.split('|');
         const QList<Box> boxes{{b[0], b.value(1).toInt(), b.value(2)}};
-        QCOMPARE(m_prompter.boxes, box.isEmpty() ? kNone : boxes);
-        const QStringList list = after.split(' ').replaceInStrings("*", path);
+        QCOMPARE(m_prompter.boxes, r.box.isEmpty() ? kNone : boxes);
+        const QStringList list = r.after.split(' ').replaceInStrings("*", path);
         QCOMPARE(recent(), list);
         // The dialog's choice stays current though its load failed.
-        QCOMPARE(m_state->CurrentFile, item == 0 || after.startsWith('*') ? path : QString());
+        QCOMPARE(m_state->CurrentFile, r.item == 0 || r.after.startsWith('*') ? path : QString());
         QVERIFY(m_view.banner == good && m_view.start == good);
-        QCOMPARE(m_view.shown, content == kGood ? "msg 1.mhx" : "old.mhx");
-        QCOMPARE(m_view.refreshes, item || content == kGood ? 1 : 0);
+        QCOMPARE(m_view.shown, r.content == kGood ? "msg 1.mhx" : "old.mhx");
+        QCOMPARE(m_view.refreshes, r.item || r.content == kGood ? 1 : 0);
         QByteArray saved = "COM=2\r\nLINGUA=\r\n";
         for (int k = 0; k < 4; ++k)
             saved += "FILE" + QByteArray::number(k + 1) + '=' + list[k].toUtf8() + "\r\n";
-        QCOMPARE(ini(), !blocked && (item || content == kGood) ? saved : QByteArray());
+        QCOMPARE(ini(), !r.blocked && (r.item || r.content == kGood) ? saved : QByteArray());
         QVERIFY(!good || m_state->ImageEnd == 18);
     }
 

@@ -3,6 +3,7 @@
 #include "RecordingPrompter.h"
 #include "TestFiles.h"
 #include "ui/MainWindow.h"
+#include "ui/StatusLamps.h"
 
 #include <QAction>
 #include <QDir>
@@ -21,7 +22,6 @@ namespace nuvora::test {
 // made in it with the host start and the process end recorded in m_events.
 class WindowFixture {
 protected:
-    // Called from init(): everything new, the folder with an empty ports/ folder.
     void freshFolder()
     {
         m_window.reset();
@@ -32,7 +32,6 @@ protected:
         m_prompter = {};
         m_events.clear();
     }
-    // The host start and the process end, recorded in m_events; the port is the window's.
     ShutdownActions recordedShutdown()
     {
         ShutdownActions recorded;
@@ -54,16 +53,11 @@ protected:
     {
         writeFile(inFolder(name), bytes);
     }
-    bool copyData(const QString &name)
-    {
-        return QFile::copy(sourceDataDir() + '/' + name, inFolder(name));
-    }
     // ports/COM1..4 as plain files, which never open as a port on any machine.
-    void deadPorts(int except = 0)
+    void deadPorts()
     {
         for (int n = 1; n <= 4; ++n)
-            if (n != except)
-                writeInFolder(QStringLiteral("ports/COM%1").arg(n), "not a serial port");
+            writeInFolder(QStringLiteral("ports/COM%1").arg(n), "not a serial port");
     }
     // The host program beside the program folder, which the shutdown starts.
     QString hostFile() const { return QDir(m_root->path()).absolutePath() + '/' + kHostProgram; }
@@ -74,6 +68,10 @@ protected:
         for (int i = 0; i < 4; ++i)
             text += "\r\nFILE" + QByteArray::number(i + 1) + "=" + files.value(i).toUtf8();
         return text + "\r\n";
+    }
+    static int lampTags(const StatusLamps &l) // TX, RX, ER: 123 all unlit
+    {
+        return 100 * l.lampTag(0) + 10 * l.lampTag(1) + l.lampTag(2);
     }
     QAction *action(const QString &name) const
     {

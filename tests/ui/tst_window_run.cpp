@@ -2,6 +2,7 @@
 // aliases: started on COM2 from its settings file, the Com menu's items clicked, and whole runs
 // of data/sample.mhx (File > Load, Start) on COM2.
 #include "Fixtures.h"
+#include "Rows.h"
 #include "SimulatedDevice.h"
 #include "WindowFixture.h"
 
@@ -30,6 +31,28 @@ class TestWindowRun : public QObject, test::WindowFixture {
 
     std::unique_ptr<devsim::DeviceSimulator> m_com2, m_adapter;
 
+    // clicks: "COMn" or "USB:<name the lookup gives>" in turn; box: the one shown (1 Error Com,
+    // 2 no USB, 0 none); port: ComPort and the alias open (0, 4: closed); saved; kept: of the
+    // two stray bytes waiting in COM2 before.
+    struct ItemRow {
+        const char *name;
+        QString clicks;
+        int box;
+        QString mark;
+        int port;
+        bool saved;
+        int kept;
+    };
+    const std::vector<ItemRow> m_items{
+        {"COM2 while open and checked", "COM2", 0, "2", 2, true, 0},
+        {"COM4 that does not exist", "COM4", 1, "4", 4, true, 0},
+        {"USB with an adapter on COM12", "USB:COM12", 0, "USB", 12, true, 0},
+        {"USB with none", "USB:", 2, "", 2, false, 2},
+        {"USB name without number", "USB:COMX", 1, "USB", 0, true, 0},
+        {"USB with none, then COM2", "USB: COM2", 2, "2", 2, true, 0},
+        {"USB, COM2, USB", "USB:COM12 COM2 USB:COM12", 0, "USB", 12, true, 0},
+    };
+
     QString ini() const { return inFolder("nuvora.ini"); }
     SerialLine &line() { return m_window->commands().port().line(); }
     // "1".."4", "USB", "" for none, "several" when the one-mark rule is broken.
@@ -44,11 +67,6 @@ class TestWindowRun : public QObject, test::WindowFixture {
         return on.size() > 1 ? QStringLiteral("several") : on.value(0);
     }
     QProgressBar *progress() const { return m_window->findChild<QProgressBar *>("ProgressBar1"); }
-    int lamps() const // TX, RX, ER: 123 all unlit
-    {
-        const StatusLamps &l = *m_window->lamps();
-        return 100 * l.lampTag(0) + 10 * l.lampTag(1) + l.lampTag(2);
-    }
     // Start and the four menu bar items (File, Language, Com, ?): 1 all enabled, 0 all
     // disabled, -1 mixed.
     int enabled() const
@@ -105,7 +123,7 @@ private slots:
         m_adapter = test::startDevice();
         QVERIFY(test::linkPort(m_folder, 4, inFolder("gone")));
         QVERIFY(test::linkPort(m_folder, 12, test::devicePath(*m_adapter)));
-        QVERIFY(copyData("English.lng"));
+        QVERIFY(QFile::copy(test::sourceDataDir() + "/English.lng", inFolder("English.lng")));
         test::writeFile(ini(), settingsText(2, "English"));
         QVERIFY(makeWindow().Form_Load());
         QCOMPARE(m_prompter.boxes, QList<Box>{});
@@ -115,50 +133,20 @@ private slots:
     }
     void cleanup() { m_window.reset(); } // before its devices
 
-    void portNumberFromName_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<int>("number");
-        QTest::newRow("leading zeros and blanks") << QByteArray("COM \t007") << 7;
-        QTest::newRow("stops at a NUL") << QByteArray("COM3\0009", 6) << 3;
-        QTest::newRow("any three characters before") << QByteArray("tty9") << 9;
-        QTest::newRow("sign is not a digit") << QByteArray("COM-3") << 0;
-        QTest::newRow("short name") << QByteArray("CO") << 0;
-        QTest::newRow("largest 16-bit number") << QByteArray("COM32767") << 32767;
-        QTest::newRow("beyond 16 bits") << QByteArray("COM32768") << 0;
-    }
     void portNumberFromName()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(int, number);
-        QCOMPARE(int(PortNumberFromName(name.toStdString())), number);
+        const QList<std::pair<QByteArray, int>> rows{
+            {"COM \t007", 7}, {QByteArray("COM3\0009", 6), 3}, // stops at a NUL
+            {"tty9", 9},      {"COM-3", 0}, // any three characters before; a sign is no digit
+            {"CO", 0},        {"COM32767", 32767},
+            {"COM32768", 0}};
+        for (const auto &[name, number] : rows)
+            QCOMPARE(int(PortNumberFromName(name.toStdString())), number);
     }
-    void items_data()
-    {
-        QTest::addColumn<QString>("clicks"); // "COMn" or "USB:<name the lookup gives>", in turn
-        QTest::addColumn<int>("box");        // the one box shown: 1 Error Com, 2 no USB, 0 none
-        QTest::addColumn<QString>("mark");
-        QTest::addColumn<int>("port"); // ComPort, and the alias open (0, 4: the line is closed)
-        QTest::addColumn<bool>("saved");
-        QTest::addColumn<int>("kept"); // of the two stray bytes waiting in COM2 before
-        QTest::newRow("COM2 while open and checked") << "COM2" << 0 << "2" << 2 << true << 0;
-        QTest::newRow("COM4 that does not exist") << "COM4" << 1 << "4" << 4 << true << 0;
-        QTest::newRow("USB with an adapter on COM12")
-            << "USB:COM12" << 0 << "USB" << 12 << true << 0;
-        QTest::newRow("USB with none") << "USB:" << 2 << "" << 2 << false << 2;
-        QTest::newRow("USB name without number") << "USB:COMX" << 1 << "USB" << 0 << true << 0;
-        QTest::newRow("USB with none, then COM2") << "USB: COM2" << 2 << "2" << 2 << true << 0;
-        QTest::newRow("USB, COM2, USB")
-            << "USB:COM12 COM2 USB:COM12" << 0 << "USB" << 12 << true << 0;
-    }
+    void items_data() { test::indexRows(m_items); }
     void items()
     {
-        QFETCH(QString, clicks);
-        QFETCH(int, box);
-        QFETCH(QString, mark);
-        QFETCH(int, port);
-        QFETCH(bool, saved);
-        QFETCH(int, kept);
+        const auto &[name, clicks, box, mark, port, saved, kept] = test::currentRow(m_items);
         m_com2->inject({0x55, 0xAA});
         QTRY_COMPARE(line().bytesWaiting(), qint64(2));
         QVERIFY(QFile::remove(ini()));
@@ -184,19 +172,6 @@ private slots:
         QVERIFY((port == 2 ? m_com2 : m_adapter)->waitForRequests(1, std::chrono::seconds(5)));
         QCOMPARE((port == 2 ? m_adapter : m_com2)->stats().requests, 0);
     }
-    // A folder where the settings file should be: no save can replace it, and the user is told.
-    void failedSaveIsReported()
-    {
-        QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini()));
-        m_window->comAction(2)->trigger();
-        QCOMPARE(m_state->ComPort, std::int16_t(2)); // the choice holds for this session
-        QVERIFY(line().isOpen());
-        QCOMPARE(m_prompter.boxes.size(), 1);
-        const Box shown = m_prompter.boxes.first();
-        QVERIFY2(shown.text.contains(QDir::toNativeSeparators(ini())), qPrintable(shown.text));
-        QCOMPARE((std::pair{shown.style, shown.title}), (std::pair{48, QStringLiteral("Nuvora")}));
-    }
-
     void wholeRun()
     {
         load();
@@ -209,8 +184,8 @@ private slots:
         // Back to Ready with an empty bar; the lamps were lit by the traffic and go out.
         QVERIFY(enabled() == 1 && progress()->value() == 0 && progress()->maximum() == 8192);
         QCOMPARE(m_state->ProgressCount, 8192);
-        QCOMPARE(lamps(), 453);
-        QTRY_COMPARE_WITH_TIMEOUT(lamps(), 123, 3000);
+        QCOMPARE(lampTags(*m_window->lamps()), 453);
+        QTRY_COMPARE_WITH_TIMEOUT(lampTags(*m_window->lamps()), 123, 3000);
         QCOMPARE(test::toBytes(m_com2->eeprom()), expectedEeprom());
         // Start again at once: the same image, beginning with a new probe.
         QCOMPARE(startAndWait(), int(RunOutcome::Success));
