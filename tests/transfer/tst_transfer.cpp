@@ -3,6 +3,7 @@
 // the real one-second deadline; then the host's own side of an exchange with a short one.
 #include "Fixtures.h"
 #include "RecordingPrompter.h"
+#include "Rows.h"
 #include "SimulatedDevice.h"
 #include "base/RunView.h"
 #include "commands/StartCommand.h"
@@ -185,20 +186,15 @@ private slots:
     }
     void cleanupTestCase() { m_stations.clear(); }
 
-    void faults_data()
-    {
-        QTest::addColumn<int>("row");
-        for (std::size_t i = 0; i < m_rows.size(); ++i)
-            QTest::newRow(qPrintable(m_rows[i].name)) << int(i);
-    }
+    void faults_data() { indexRows(m_rows); }
 
     // The outcome and its box, the progress, the lamps, the requests, the device's memory and
     // the time, each worked out from the struck request's attempts.
     void faults()
     {
-        QFETCH(int, row);
-        const Row &r = m_rows[std::size_t(row)];
-        Station &s = *m_stations[std::size_t(row)];
+        const Row &r = currentRow(m_rows);
+        const std::size_t row = std::size_t(&r - m_rows.data());
+        Station &s = *m_stations[row];
         QList<int> frames{-1}; // the probe (a read), then the write frames
         for (int a = 0; a < r.bytes; a += 16)
             frames << a;
@@ -229,7 +225,7 @@ private slots:
         const qint64 lateMs = ok ? qint64(r.options.lateBy.count()) * (n + 1 - m) : 0;
         const qint64 lowMs = 1000 * r.attempts.count('-') + lateMs, highMs = lowMs + kSlackMs;
 
-        QCOMPARE(m_outcomes[std::size_t(row)], outcome);
+        QCOMPARE(m_outcomes[row], outcome);
         QCOMPARE(s.prompter.boxes, QList<Box>{box});
         QCOMPARE(s.state->ProgressCount, written);
         QCOMPARE(s.view.values, progress);
@@ -238,9 +234,9 @@ private slots:
         QCOMPARE(test::requestAddresses(*s.sim), requests);
         QCOMPARE(s.view.locks, QStringLiteral("de"));
         const QByteArray eeprom = test::toBytes(s.sim->eeprom());
-        const QByteArray image = test::expectedEeprom(m_images[std::size_t(row)]);
+        const QByteArray image = test::expectedEeprom(m_images[row]);
         QVERIFY(ok ? eeprom == image : eeprom.left(written) == image.left(written));
-        const qint64 ms = m_elapsedMs[std::size_t(row)];
+        const qint64 ms = m_elapsedMs[row];
         QVERIFY2(
             ms >= lowMs - 2 && ms <= highMs + r.bytes / 8,
             qPrintable(QStringLiteral("%1 ms, expected %2 to %3").arg(ms).arg(lowMs).arg(highMs)));
