@@ -222,8 +222,8 @@ private slots:
         QTest::addColumn<int>("bLines");
         QTest::addColumn<bool>("blocked");
         QTest::addColumn<QString>("now");
-        QTest::newRow("300 to 320 lines") << 300 << 320 << false << "B";
-        QTest::newRow("320 back to 300: refused") << 320 << 300 << false << "A";
+        QTest::newRow("300 to 300 lines") << 300 << 300 << false << "B";
+        QTest::newRow("300 to 299: one line shorter, refused") << 300 << 299 << false << "A";
         QTest::newRow("settings unwritable") << 20 << 25 << true << "B";
     }
     void switchLanguage()

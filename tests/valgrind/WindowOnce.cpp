@@ -1,7 +1,6 @@
-// The window program's start and close, for valgrind: main.cpp's start-up in the program folder
-// given as the argument, then the window is closed as soon as the event loop runs. The shutdown
-// ends the event loop instead of the process, so that everything is torn down and a block that
-// nobody frees shows as lost.
+// The window's start-up in the program folder given, and its close as soon as the event loop
+// runs, for valgrind: the shutdown ends the event loop, not the process, so that everything is
+// torn down and a block nobody frees shows as lost.
 #include "base/AppState.h"
 #include "ui/MainWindow.h"
 #include "ui/WidgetPrompter.h"
