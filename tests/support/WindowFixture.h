@@ -53,12 +53,6 @@ protected:
     {
         writeFile(inFolder(name), bytes);
     }
-    // ports/COM1..4 as plain files, which never open as a port on any machine.
-    void deadPorts()
-    {
-        for (int n = 1; n <= 4; ++n)
-            writeInFolder(QStringLiteral("ports/COM%1").arg(n), "not a serial port");
-    }
     // The host program beside the program folder, which the shutdown starts.
     QString hostFile() const { return QDir(m_root->path()).absolutePath() + '/' + kHostProgram; }
     QByteArray iniText() const { return readFile(inFolder(QStringLiteral("nuvora.ini"))); }

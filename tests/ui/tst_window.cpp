@@ -66,7 +66,8 @@ private slots:
     void init()
     {
         freshFolder();
-        deadPorts();
+        for (int n = 1; n <= 4; ++n) // plain files, which never open as a port
+            writeInFolder(QStringLiteral("ports/COM%1").arg(n), "not a serial port");
         writeInFolder("Alpha.lng", test::languageFile("Alpha", 20));
         writeInFolder("Beta.lng", test::languageFile("Beta", 25));
         makeWindow();
