@@ -40,8 +40,7 @@ private slots:
         const QString w = "cf001000" + QString("ff").repeated(16) + "cf";
         QTest::newRow("garbage skipped") << 0 << "5a13ff" + p << "ffff ffff" << 2;
         QTest::newRow("write-looking byte skipped") << 0 << "cf" + p << "ffff ffff" << 2;
-        QTest::newRow("wrong checksum ignored") << 0 << "0000040005"
-                                                << " " << 0;
+        QTest::newRow("wrong checksum ignored") << 0 << QString("0000040005") << " " << 0;
         QTest::newRow("silent") << 1 << p << " " << 2;
         QTest::newRow("bad ack always") << 2 << w << "9f 9f" << 2;
         QTest::newRow("bad read checksum") << 3 << p << "ff00 ff00" << 2;

@@ -78,11 +78,9 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxTextFileBytes + 1));
         QTest::newRow("missing") << m_dir.filePath("none.lng") << "file not found";
         QTest::newRow("folder") << m_dir.path() << "folder";
-        QTest::newRow("device") << "/dev/zero"
-                                << "not a regular file";
+        QTest::newRow("device") << QString("/dev/zero") << "not a regular file";
         QTest::newRow("too large") << large << "too large";
-        QTest::newRow("read error") << "/proc/self/mem"
-                                    << ":";
+        QTest::newRow("read error") << QString("/proc/self/mem") << ":";
     }
     void failures()
     {

@@ -178,48 +178,36 @@ private slots:
     {
         QTest::addColumn<QString>("registry");
         QTest::addColumn<QString>("port"); // what the lookup finds
+        const auto row = [](const char *name, const QString &registry, const QString &port) {
+            QTest::newRow(name) << registry << port;
+        };
         // Driver-service route (NT family: no dynamic-data hive).
-        QTest::newRow("service route") << "svc:COM7"
-                                       << "COM7";
-        QTest::newRow("no value 0") << "HKLM|%S|1|%I;HKLM|%P|PortName|COM7"
-                                    << "";
-        QTest::newRow("device key missing") << "HKLM|%S|0|%I"
-                                            << "";
-        QTest::newRow("no PortName") << "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1"
-                                     << "";
+        row("service route", "svc:COM7", "COM7");
+        row("no value 0", "HKLM|%S|1|%I;HKLM|%P|PortName|COM7", "");
+        row("device key missing", "HKLM|%S|0|%I", "");
+        row("no PortName", "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1", "");
         // A value fills at most 255 bytes, its terminator included when it has one.
-        QTest::newRow("254 characters") << "svc:" + QString(254, 'a') << QString(254, 'a');
-        QTest::newRow("255 characters: missing") << "svc:" + QString(255, 'c') << "";
-        QTest::newRow("255 raw characters")
-            << "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b') << QString(255, 'b');
-        QTest::newRow("empty DYN enum") << "DYN|Config Manager\\Enum;svc:COM7"
-                                        << "COM7";
+        row("254 characters", "svc:" + QString(254, 'a'), QString(254, 'a'));
+        row("255 characters: missing", "svc:" + QString(255, 'c'), "");
+        row("255 raw characters", "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b'),
+            QString(255, 'b'));
+        row("empty DYN enum", "DYN|Config Manager\\Enum;svc:COM7", "COM7");
         // Configuration-manager (CM) route (Windows 9x).
-        QTest::newRow("CM: first match") << "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10"
-                                         << "COM9";
-        QTest::newRow("CM before service") << "dev:C1:%1:COM9;svc:COM7"
-                                           << "COM9";
-        QTest::newRow("enum order") << "dev:C2:%2:COM10;dev:C1:%1:COM9"
-                                    << "COM10";
-        QTest::newRow("255-char device") << "dev:" + QString(255, 'k') + ":%1:COM9"
-                                         << "COM9";
-        QTest::newRow("marker inside") << "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15"
-                                       << "COM15";
-        QTest::newRow("lower-case bus") << "dev:C1:ftdibus\\v\\0:COM11;svc:COM7"
-                                        << "COM7";
-        QTest::newRow("CM no PortName") << "dev:C1:%1;svc:COM7"
-                                        << "COM7";
-        QTest::newRow("CM no PortName, stop") << "dev:C1:%1;dev:C2:%2:COM10"
-                                              << "";
+        row("CM: first match", "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10", "COM9");
+        row("CM before service", "dev:C1:%1:COM9;svc:COM7", "COM9");
+        row("enum order", "dev:C2:%2:COM10;dev:C1:%1:COM9", "COM10");
+        row("255-char device", "dev:" + QString(255, 'k') + ":%1:COM9", "COM9");
+        row("marker inside", "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15", "COM15");
+        row("lower-case bus", "dev:C1:ftdibus\\v\\0:COM11;svc:COM7", "COM7");
+        row("CM no PortName", "dev:C1:%1;svc:COM7", "COM7");
+        row("CM no PortName, stop", "dev:C1:%1;dev:C2:%2:COM10", "");
         // The walk ends before the list's empty end marker, which would name the list itself.
-        QTest::newRow("end marker never read")
-            << "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9"
-            << "";
-        QTest::newRow("raw hardware key")
-            << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9"
-            << "COM9";
-        QTest::newRow("300-byte key") << "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7"
-                                      << "COM7";
+        row("end marker never read",
+            "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9",
+            "");
+        row("raw hardware key",
+            "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9", "COM9");
+        row("300-byte key", "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7", "COM7");
     }
     // Besides the port: read access on every open, every key closed again, each query handed the
     // whole buffer (a short earlier value must not shrink a later read), and for one row of each
