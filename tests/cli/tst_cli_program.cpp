@@ -1,40 +1,16 @@
 // nuvora-cli program as a user runs it: options, exit status, messages, the bar, Ctrl-C and
 // the EEPROM.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
+#include "CliTest.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
-#include <map>
 #include <unistd.h>
 
 using namespace nuvora;
 
 namespace {
-
-// "silent-after=2,late-ms=300": the simulator's faults for a row.
-devsim::SimOptions faults(const QString &list)
-{
-    devsim::SimOptions o;
-    const std::map<QString, int *> numbers{{"silent-after", &o.silentAfter},
-                                           {"ignore-first", &o.ignoreFirst},
-                                           {"bad-ack-first", &o.badAckFirst},
-                                           {"baud", &o.baud}};
-    for (const QString &fault : list.split(',', Qt::SkipEmptyParts)) {
-        const int n = fault.section('=', 1).toInt();
-        if (fault.startsWith("late-ms="))
-            o.lateBy = std::chrono::milliseconds(n);
-        else
-            *numbers.at(fault.section('=', 0, 0)) = n;
-    }
-    return o;
-}
 
 // The first `written` bytes are the image's, every byte from `sent` on as the erased device
 // left it.
@@ -52,7 +28,6 @@ class CliProgramTest : public QObject {
 
     QTemporaryDir m_dir;
     const QByteArray m_image = test::randomBytes(40);
-    QString cli() const { return test::programPath("nuvora-cli"); }
 
 private slots:
     void initTestCase()
@@ -136,7 +111,7 @@ private slots:
         QFETCH(int, written);
         std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
         for (const QString &device : devices.split(';'))
-            sims.push_back(test::startDevice(faults(device)));
+            sims.push_back(test::startDevice(test::simFaults(device)));
         const QString link = m_dir.filePath("link-" + QString::number(qHash(args.join(' '))));
         QFile::remove(link);
         QVERIFY(QFile::link(test::devicePath(*sims[0]), link));
@@ -149,7 +124,7 @@ private slots:
         };
         for (QString &a : args)
             a = fill(a);
-        QStringList command{cli()};
+        QStringList command{test::cli()};
         if (args.first() == "@nobody") { // root may open any terminal, this user not ours
             if (::geteuid() != 0)
                 QSKIP("needs root to run as a user without rights on the terminal");
@@ -192,9 +167,10 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, last);
         test::writeSRecords(m_dir.filePath("bar.mhx"), test::randomBytes(4096));
-        auto sim = test::startDevice(faults(device));
+        auto sim = test::startDevice(test::simFaults(device));
         const auto r = test::runOnTerminal(
-            {cli(), "program", m_dir.filePath("bar.mhx"), "-p", test::devicePath(*sim)}, columns);
+            {test::cli(), "program", m_dir.filePath("bar.mhx"), "-p", test::devicePath(*sim)},
+            columns);
         QCOMPARE(r.status, status);
         int barLines = 0, draws = 0, withLast = 0;
         for (const QByteArray &line : r.err.split('\n')) {
@@ -233,9 +209,9 @@ private slots:
         const QByteArray image = test::randomBytes(8192, 7);
         test::writeSRecords(m_dir.filePath("long.mhx"), image);
         // Slow answers keep a frame under way long enough for a second signal.
-        auto sim = test::startDevice(faults("late-ms=300"));
+        auto sim = test::startDevice(test::simFaults("late-ms=300"));
         QProcess p;
-        p.start(cli(), {"program", m_dir.filePath("long.mhx"), "-p", test::devicePath(*sim)});
+        p.start(test::cli(), {"program", m_dir.filePath("long.mhx"), "-p", test::devicePath(*sim)});
         QByteArray err;
         QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("progress   0%"),
                                  10000);

@@ -1,14 +1,6 @@
 // nuvora-cli read: the EEPROM back into an S-record file that srec_cat and our own reader take
 // as the same bytes, its JSON outcome, and the inputs it refuses before it opens the port.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QTest>
+#include "CliTest.h"
 
 using namespace nuvora;
 
@@ -16,7 +8,6 @@ class CliReadTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString cli() const { return test::programPath("nuvora-cli"); }
 
 private slots:
     // Programmed, then read back: the device holds the image, its last page padded with 0xFF.
@@ -44,20 +35,18 @@ private slots:
         const bool failed = count == 0;
         const QByteArray image = test::randomBytes(40, 5);
         QByteArray device = test::randomBytes(65536, 6); // not erased: nothing reads as 0xFF
-        devsim::SimOptions options;
-        options.silentAfter = failed ? 6 : -1;
-        auto sim = test::startDevice(options);
+        auto sim = test::startDevice(test::simFaults(failed ? "silent-after=6" : ""));
         sim->setEeprom({device.begin(), device.end()});
         test::writeSRecords(m_dir.filePath("image.mhx"), image);
         const QString port = test::devicePath(*sim);
-        QCOMPARE(
-            test::runProgram({cli(), "program", m_dir.filePath("image.mhx"), "-p", port}).status,
-            0);
+        QCOMPARE(test::runProgram({test::cli(), "program", m_dir.filePath("image.mhx"), "-p", port})
+                     .status,
+                 0);
         device.replace(0, 48, image + QByteArray(8, char(0xFF)));
         const QString out = m_dir.filePath("back.mhx");
         QFile::remove(out);
-        const auto r = test::runProgram(
-            {cli(), "read", "-p", port, "--start", start, "--length", length, "-o", out, "--json"});
+        const auto r = test::runProgram({test::cli(), "read", "-p", port, "--start", start,
+                                         "--length", length, "-o", out, "--json"});
         const QJsonObject json = QJsonDocument::fromJson(r.out).object();
         QCOMPARE(r.status, failed ? 7 : 0);
         QCOMPARE(json.value("status").toInt(-1), r.status);
@@ -72,7 +61,7 @@ private slots:
         QVERIFY2(text.startsWith("S0") && text.endsWith("\r\nS804000000FB\r\n"), text.constData());
         QCOMPARE(text.count("\r\nS214"), count / 16); // 16 data bytes a record
         const QByteArray expected = device.mid(from, count);
-        QCOMPARE(test::runProgram({cli(), "info", out, "--dump", "-"}).out, expected);
+        QCOMPARE(test::runProgram({test::cli(), "info", out, "--dump", "-"}).out, expected);
         QCOMPARE(test::runProgram(
                      {"srec_cat", out, "-offset", QString::number(-from), "-o", "-", "-binary"})
                      .out,
@@ -104,7 +93,7 @@ private slots:
         QFETCH(QString, says);
         auto sim = test::startDevice();
         const auto r =
-            test::runProgram(QStringList{cli(), "read", "-p", test::devicePath(*sim)} + args);
+            test::runProgram(QStringList{test::cli(), "read", "-p", test::devicePath(*sim)} + args);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
         QCOMPARE(r.err.count('\n'), status == 2 ? 2 : 1); // one line, and one to the help

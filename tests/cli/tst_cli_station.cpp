@@ -1,20 +1,13 @@
 // nuvora-cli program as a production station: the records and --json a factory system reads,
 // and --continuous left running while devices come and go.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
+#include "CliTest.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 
@@ -41,7 +34,6 @@ class CliStationTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString cli() const { return test::programPath("nuvora-cli"); }
     QString image() const { return m_dir.filePath("check.mhx"); }
 
     // A record as a factory system reads it, field by field: a device programmed, or a silent
@@ -81,7 +73,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::newRow("one device programmed") << QStringList{""} << 1 << 0;
         QTest::newRow("gang: silent device recorded as no-answer")
-            << QStringList{"", "silent"} << 1 << 6;
+            << QStringList{"", "silent-after=0"} << 1 << 6;
         QTest::newRow("two stations append to one file") << QStringList{"", ""} << 2 << 0;
         QTest::newRow("record file cannot be opened") << QStringList{""} << 1 << 4;
     }
@@ -101,13 +93,11 @@ private slots:
             if (s == 0)
                 args << "--json";
             for (const QString &fault : faults) {
-                devsim::SimOptions o;
-                o.silentAfter = fault.isEmpty() ? -1 : 0; // "silent"
-                sims.push_back(test::startDevice(o));
+                sims.push_back(test::startDevice(test::simFaults(fault)));
                 args << "-p" << test::devicePath(*sims.back());
             }
             runs.push_back(std::make_unique<QProcess>());
-            runs.back()->start(cli(), args); // side by side: both append at once
+            runs.back()->start(test::cli(), args); // side by side: both append at once
         }
         for (auto &run : runs) {
             QVERIFY(run->waitForFinished(30000));
@@ -177,9 +167,7 @@ private slots:
         QFETCH(int, runs);
         QFETCH(int, programmed);
         QFETCH(int, failed);
-        devsim::SimOptions options;
-        options.lateBy = std::chrono::milliseconds(failed ? 400 : 0);
-        auto sim = test::startDevice(options);
+        auto sim = test::startDevice(test::simFaults(failed ? "late-ms=400" : ""));
         const QString config = m_dir.filePath("config");
         const QString alias = config + "/Nuvora/ports/COM77";
         QDir().mkpath(QFileInfo(alias).path());
@@ -194,7 +182,8 @@ private slots:
         for (const QString &step : steps.split('|')) {
             const QString arg = step.section(' ', 1);
             if (step == "start") {
-                station.start(cli(), {"program", image(), "--continuous", "--json", "-p", "77"});
+                station.start(test::cli(),
+                              {"program", image(), "--continuous", "--json", "-p", "77"});
             } else if (step == "unlink") {
                 QVERIFY(QFile::remove(alias));
             } else if (step == "link") {

@@ -1,12 +1,5 @@
 // What info tells of an image beyond its length, as text and as JSON compared field by field.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "TestFiles.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QTest>
+#include "CliTest.h"
 
 using namespace nuvora;
 
@@ -45,7 +38,7 @@ private slots:
         QFETCH(QByteArray, json);
         const QString path = m_dir.filePath("image.mhx");
         test::writeFile(path, file);
-        const QString cli = test::programPath("nuvora-cli");
+        const QString cli = test::cli();
         const auto plain = test::runProgram({cli, "info", path});
         QCOMPARE(plain.status, 0);
         for (const QString &line : text.split('|'))
