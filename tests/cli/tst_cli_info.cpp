@@ -14,20 +14,6 @@ class TestCliInfo : public QObject {
 private slots:
     void initTestCase() { openUpForOthers(m_dir.path()); }
 
-    // The bytes alone on standard output, the summary on stderr: ready for a pipe.
-    void sampleDumpedToStandardOutput()
-    {
-        const ProgramRun r =
-            runProgram({cli(), "info", sourceDataDir() + "/sample.mhx", "--dump", "-"});
-        QCOMPARE(r.status, 0);
-        for (const char *line : {"first:  0\n", "last:   8191 (0x1FFF)\n", "length: 8192 bytes\n",
-                                 "frames: 512 of 16 bytes\n"})
-            QVERIFY2(r.err.contains(line), line);
-        QVERIFY2(!r.err.contains("warning"), r.err.constData()); // srec_cat's records are sound
-        QCOMPARE(r.out.size(), 8192);
-        QVERIFY(r.out.startsWith("Nuvora message slot 0: "));
-    }
-
     // IMG in args and err stands for the file written from the first column (none when empty),
     // unreadable to the unprivileged user that "@nobody" runs the program as; "@full" runs it
     // on a disk that takes no more than 8 bytes of a file.

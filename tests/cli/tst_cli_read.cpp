@@ -61,7 +61,10 @@ private slots:
         QVERIFY2(text.startsWith("S0") && text.endsWith("\r\nS804000000FB\r\n"), text.constData());
         QCOMPARE(text.count("\r\nS214"), count / 16); // 16 data bytes a record
         const QByteArray expected = device.mid(from, count);
-        QCOMPARE(test::runProgram({test::cli(), "info", out, "--dump", "-"}).out, expected);
+        // The bytes alone on stdout, the summary beside them on stderr: ready for a pipe.
+        const auto dump = test::runProgram({test::cli(), "info", out, "--dump", "-"});
+        QCOMPARE(dump.out, expected);
+        QVERIFY2(dump.err.contains("length: " + QByteArray::number(count) + " bytes\n"), dump.err);
         QCOMPARE(test::runProgram(
                      {"srec_cat", out, "-offset", QString::number(-from), "-o", "-", "-binary"})
                      .out,
