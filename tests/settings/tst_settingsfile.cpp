@@ -57,7 +57,6 @@ int probe(const QString &mode, const QString &folder)
 
 } // namespace
 
-// The settings file (reading, its reset, writing, where it lives) and its recent-file list.
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
