@@ -111,30 +111,22 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void argument_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("number"); // -1: refused
-        QTest::addColumn<QString>("device");
-        QTest::newRow("number") << "7" << 7 << "";
-        QTest::newRow("COMn") << "COM12" << 12 << "";
-        QTest::newRow("lower case com") << "com3" << 3 << "";
-        QTest::newRow("blanks around") << " COM2 " << 2 << "";
-        QTest::newRow("device path") << "/dev/pts/4" << 0 << "/dev/pts/4";
-        QTest::newRow("COM0") << "COM0" << -1 << "";
-        QTest::newRow("too big for 16 bits") << "40000" << -1 << "";
-        QTest::newRow("empty") << "" << -1 << "";
-    }
     void argument()
     {
-        QFETCH(QString, text);
-        QFETCH(int, number);
-        QFETCH(QString, device);
-        const PortArgument a = ParsePortArgument(text);
-        QCOMPARE(a.valid, number >= 0);
-        QCOMPARE(a.number, qMax(number, 0));
-        QCOMPARE(a.device, device);
-        QCOMPARE(a.error.isEmpty(), a.valid);
+        // number -1: refused
+        for (const auto &[text, number, device] : {std::tuple{"7", 7, ""},
+                                                   {"COM12", 12, ""},
+                                                   {"com3", 3, ""},
+                                                   {" COM2 ", 2, ""},
+                                                   {"/dev/pts/4", 0, "/dev/pts/4"},
+                                                   {"COM0", -1, ""},
+                                                   {"40000", -1, ""},
+                                                   {"", -1, ""}}) {
+            const PortArgument a = ParsePortArgument(text);
+            QVERIFY2(a.valid == (number >= 0) && a.number == qMax(number, 0) &&
+                         a.device == device && a.error.isEmpty() == a.valid,
+                     text);
+        }
     }
 
     // The FTDI driver's folder in sysfs ("-": none) and another driver's, laid out as the
