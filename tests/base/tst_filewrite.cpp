@@ -32,7 +32,6 @@ struct stat look(const QString &path)
 
 } // namespace
 
-// Every whole-file write of the program: what it does to each kind of target.
 class TestFileWrite : public QObject {
     Q_OBJECT
 

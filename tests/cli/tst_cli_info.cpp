@@ -1,11 +1,7 @@
 // nuvora-cli info as a user runs it: exit status, summary, dump, record warnings, messages.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "TestFiles.h"
-#include "Version.h"
+#include "CliTest.h"
 
-#include <QTemporaryDir>
-#include <QTest>
+#include "Version.h"
 
 using namespace nuvora;
 using namespace nuvora::test;
@@ -17,20 +13,6 @@ class TestCliInfo : public QObject {
 
 private slots:
     void initTestCase() { openUpForOthers(m_dir.path()); }
-
-    // The bytes alone on standard output, the summary on stderr: ready for a pipe.
-    void sampleDumpedToStandardOutput()
-    {
-        const ProgramRun r = runProgram(
-            {programPath("nuvora-cli"), "info", sourceDataDir() + "/sample.mhx", "--dump", "-"});
-        QCOMPARE(r.status, 0);
-        for (const char *line : {"first:  0\n", "last:   8191 (0x1FFF)\n", "length: 8192 bytes\n",
-                                 "frames: 512 of 16 bytes\n"})
-            QVERIFY2(r.err.contains(line), line);
-        QVERIFY2(!r.err.contains("warning"), r.err.constData()); // srec_cat's records are sound
-        QCOMPARE(r.out.size(), 8192);
-        QVERIFY(r.out.startsWith("Nuvora message slot 0: "));
-    }
 
     // IMG in args and err stands for the file written from the first column (none when empty),
     // unreadable to the unprivileged user that "@nobody" runs the program as; "@full" runs it
@@ -96,7 +78,7 @@ private slots:
         }
         args = args.mid(prefix.isEmpty() ? 0 : 1).replaceInStrings("IMG", path);
         err.replace("IMG", path.toUtf8());
-        const ProgramRun r = runProgram(prefix + QStringList{programPath("nuvora-cli")} + args);
+        const ProgramRun r = runProgram(prefix + QStringList{cli()} + args);
         QCOMPARE(r.status, status);
         QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.contains(out), r.out.constData());
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), r.err.constData());
@@ -129,7 +111,7 @@ private slots:
         QFETCH(QString, warning);
         const QString path = m_dir.filePath("bad.mhx");
         writeFile(path, file);
-        const ProgramRun info = runProgram({programPath("nuvora-cli"), "info", path});
+        const ProgramRun info = runProgram({cli(), "info", path});
         QCOMPARE(info.status, 0);
         QVERIFY2(info.err.startsWith("nuvora-cli: warning: " + (path + warning).toUtf8()) &&
                      info.err.count('\n') == 1,

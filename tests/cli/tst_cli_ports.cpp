@@ -1,11 +1,7 @@
 // nuvora-cli ports as a user runs it: the aliases and the USB item's choice.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "TestFiles.h"
+#include "CliTest.h"
 
 #include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace nuvora;
 
@@ -81,11 +77,10 @@ private slots:
         env.insert("XDG_CONFIG_HOME", config.path());
         for (QString &a : args)
             a = fill(a);
-        const auto r =
-            test::runProgram(QStringList{test::programPath("nuvora-cli"), "ports", "--by-id",
-                                         byId.path(), "--folder", folder.path()} +
-                                 args,
-                             env);
+        const auto r = test::runProgram(
+            QStringList{test::cli(), "ports", "--by-id", byId.path(), "--folder", folder.path()} +
+                args,
+            env);
         QCOMPARE(r.status, status);
         const QByteArray shown = status ? r.err : r.out, part = fill(says).toUtf8();
         QVERIFY2(part.endsWith('\n') ? shown.endsWith(part) : shown.contains(part), shown);

@@ -1,14 +1,6 @@
 // nuvora-cli read: the EEPROM back into an S-record file that srec_cat and our own reader take
 // as the same bytes, its JSON outcome, and the inputs it refuses before it opens the port.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QTest>
+#include "CliTest.h"
 
 using namespace nuvora;
 
@@ -16,7 +8,6 @@ class CliReadTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString cli() const { return test::programPath("nuvora-cli"); }
 
 private slots:
     // Programmed, then read back: the device holds the image, its last page padded with 0xFF.
@@ -24,20 +15,16 @@ private slots:
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("length");
-        QTest::addColumn<int>("from"); // the same range as numbers
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("silentAfter"); // requests answered (-1: all)
-        QTest::newRow("the image and its padded page") << "0"
-                                                       << "48" << 0 << 48 << -1;
-        QTest::newRow("hex, pages cut at both ends") << "0x1c"
-                                                     << "0x21" << 28 << 33 << -1;
-        QTest::newRow("the device's last page") << "0xFFF0"
-                                                << "16" << 0xFFF0 << 16 << -1;
-        QTest::newRow("the whole device") << "0"
-                                          << "0x10000" << 0 << 65536 << -1;
+        QTest::addColumn<int>("from");  // the same range as numbers
+        QTest::addColumn<int>("count"); // 0: the read fails
+        const auto row = [](const char *name, const char *start, const char *length, int from,
+                            int count) { QTest::newRow(name) << start << length << from << count; };
+        row("the image and its padded page", "0", "48", 0, 48);
+        row("hex, pages cut at both ends", "0x1c", "0x21", 28, 33);
+        row("the device's last page", "0xFFF0", "16", 0xFFF0, 16);
+        row("the whole device", "0", "0x10000", 0, 65536);
         // Probe, three writes, probe, one read: the second read frame gets no answer.
-        QTest::newRow("a read frame unanswered") << "0"
-                                                 << "48" << 16 << 0 << 6;
+        row("a read frame unanswered", "0", "48", 16, 0);
     }
     void roundTrip()
     {
@@ -45,25 +32,22 @@ private slots:
         QFETCH(QString, length);
         QFETCH(int, from);
         QFETCH(int, count);
-        QFETCH(int, silentAfter);
+        const bool failed = count == 0;
         const QByteArray image = test::randomBytes(40, 5);
         QByteArray device = test::randomBytes(65536, 6); // not erased: nothing reads as 0xFF
-        devsim::SimOptions options;
-        options.silentAfter = silentAfter;
-        auto sim = test::startDevice(options);
+        auto sim = test::startDevice(test::simFaults(failed ? "silent-after=6" : ""));
         sim->setEeprom({device.begin(), device.end()});
         test::writeSRecords(m_dir.filePath("image.mhx"), image);
         const QString port = test::devicePath(*sim);
-        QCOMPARE(
-            test::runProgram({cli(), "program", m_dir.filePath("image.mhx"), "-p", port}).status,
-            0);
+        QCOMPARE(test::runProgram({test::cli(), "program", m_dir.filePath("image.mhx"), "-p", port})
+                     .status,
+                 0);
         device.replace(0, 48, image + QByteArray(8, char(0xFF)));
         const QString out = m_dir.filePath("back.mhx");
         QFile::remove(out);
-        const auto r = test::runProgram(
-            {cli(), "read", "-p", port, "--start", start, "--length", length, "-o", out, "--json"});
+        const auto r = test::runProgram({test::cli(), "read", "-p", port, "--start", start,
+                                         "--length", length, "-o", out, "--json"});
         const QJsonObject json = QJsonDocument::fromJson(r.out).object();
-        const bool failed = count == 0;
         QCOMPARE(r.status, failed ? 7 : 0);
         QCOMPARE(json.value("status").toInt(-1), r.status);
         QCOMPARE(json.value("outcome").toString(), failed ? "read-failed" : "success");
@@ -77,7 +61,10 @@ private slots:
         QVERIFY2(text.startsWith("S0") && text.endsWith("\r\nS804000000FB\r\n"), text.constData());
         QCOMPARE(text.count("\r\nS214"), count / 16); // 16 data bytes a record
         const QByteArray expected = device.mid(from, count);
-        QCOMPARE(test::runProgram({cli(), "info", out, "--dump", "-"}).out, expected);
+        // The bytes alone on stdout, the summary beside them on stderr: ready for a pipe.
+        const auto dump = test::runProgram({test::cli(), "info", out, "--dump", "-"});
+        QCOMPARE(dump.out, expected);
+        QVERIFY2(dump.err.contains("length: " + QByteArray::number(count) + " bytes\n"), dump.err);
         QCOMPARE(test::runProgram(
                      {"srec_cat", out, "-offset", QString::number(-from), "-o", "-", "-binary"})
                      .out,
@@ -109,7 +96,7 @@ private slots:
         QFETCH(QString, says);
         auto sim = test::startDevice();
         const auto r =
-            test::runProgram(QStringList{cli(), "read", "-p", test::devicePath(*sim)} + args);
+            test::runProgram(QStringList{test::cli(), "read", "-p", test::devicePath(*sim)} + args);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
         QCOMPARE(r.err.count('\n'), status == 2 ? 2 : 1); // one line, and one to the help

@@ -1,20 +1,13 @@
 // nuvora-cli program as a production station: the records and --json a factory system reads,
 // and --continuous left running while devices come and go.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
+#include "CliTest.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 
@@ -26,14 +19,6 @@ namespace {
 const QByteArray kImage = "123456789";
 const QString kImageCrc = QStringLiteral("cbf43926");
 
-devsim::SimOptions deviceFor(const QString &fault)
-{
-    devsim::SimOptions o;
-    if (fault == QLatin1String("silent"))
-        o.silentAfter = 0;
-    return o;
-}
-
 QJsonObject parsedLine(const QByteArray &line)
 {
     QJsonParseError error{};
@@ -43,22 +28,12 @@ QJsonObject parsedLine(const QByteArray &line)
     return doc.object();
 }
 
-int deviceIndex(const std::vector<std::unique_ptr<devsim::DeviceSimulator>> &sims,
-                const QString &port)
-{
-    for (std::size_t k = 0; k < sims.size(); ++k)
-        if (test::devicePath(*sims[k]) == port)
-            return int(k);
-    return -1;
-}
-
 } // namespace
 
 class CliStationTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString cli() const { return test::programPath("nuvora-cli"); }
     QString image() const { return m_dir.filePath("check.mhx"); }
 
     // A record as a factory system reads it, field by field: a device programmed, or a silent
@@ -98,7 +73,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::newRow("one device programmed") << QStringList{""} << 1 << 0;
         QTest::newRow("gang: silent device recorded as no-answer")
-            << QStringList{"", "silent"} << 1 << 6;
+            << QStringList{"", "silent-after=0"} << 1 << 6;
         QTest::newRow("two stations append to one file") << QStringList{"", ""} << 2 << 0;
         QTest::newRow("record file cannot be opened") << QStringList{""} << 1 << 4;
     }
@@ -118,11 +93,11 @@ private slots:
             if (s == 0)
                 args << "--json";
             for (const QString &fault : faults) {
-                sims.push_back(test::startDevice(deviceFor(fault)));
+                sims.push_back(test::startDevice(test::simFaults(fault)));
                 args << "-p" << test::devicePath(*sims.back());
             }
             runs.push_back(std::make_unique<QProcess>());
-            runs.back()->start(cli(), args); // side by side: both append at once
+            runs.back()->start(test::cli(), args); // side by side: both append at once
         }
         for (auto &run : runs) {
             QVERIFY(run->waitForFinished(30000));
@@ -142,7 +117,9 @@ private slots:
         QSet<int> recorded; // each device once
         for (const QByteArray &line : lines) {
             const QJsonObject r = parsedLine(line);
-            const int k = deviceIndex(sims, r["port"].toString());
+            int k = int(sims.size()) - 1;
+            while (k >= 0 && test::devicePath(*sims[k]) != r["port"].toString())
+                --k;
             QVERIFY2(k >= 0 && !recorded.contains(k), line.constData());
             recorded << k;
             checkRecord(r, test::devicePath(*sims[k]), faults[k % faults.size()].isEmpty(), from);
@@ -165,34 +142,32 @@ private slots:
     {
         // '|' between: start, until TEXT, unlink, link, probes N
         QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("runs"); // write frames the device received: one per run
         QTest::addColumn<int>("programmed");
-        QTest::addColumn<int>("failed");
-        QTest::newRow("device stays attached: programmed once")
-            << "start|until programmed 1, failed 0|probes 2"
-            << "" << 1 << 1 << 0;
-        QTest::newRow("alias made after the start: followed")
-            << "unlink|start|until waiting for a device on COM77 (/dev/ttyUSB72)|link|until "
-               "programmed 1, failed 0"
-            << "" << 1 << 1 << 0;
-        QTest::newRow("link removed and re-created: programmed twice")
-            << "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until "
-               "programmed 2, failed 0|probes 1"
-            << "" << 2 << 2 << 0;
-        QTest::newRow("stopped during a run: counted as failed") << "start|until probing"
-                                                                 << "late" << 0 << 0 << 1;
+        QTest::addColumn<int>("failed"); // 1: answers slowed, so that the stop falls in a run
+        const auto row = [](const char *name, const QString &steps, int runs, int programmed,
+                            int failed) {
+            QTest::newRow(name) << steps << runs << programmed << failed;
+        };
+        row("device stays attached: programmed once", "start|until programmed 1, failed 0|probes 2",
+            1, 1, 0);
+        row("alias made after the start: followed",
+            "unlink|start|until waiting for a device on COM77 (/dev/ttyUSB72)|link|until "
+            "programmed 1, failed 0",
+            1, 1, 0);
+        row("link removed and re-created: programmed twice",
+            "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until "
+            "programmed 2, failed 0|probes 1",
+            2, 2, 0);
+        row("stopped during a run: counted as failed", "start|until probing", 0, 0, 1);
     }
     void continuous()
     {
         QFETCH(QString, steps);
-        QFETCH(QString, fault);
         QFETCH(int, runs);
         QFETCH(int, programmed);
         QFETCH(int, failed);
-        devsim::SimOptions options;
-        options.lateBy = std::chrono::milliseconds(fault.isEmpty() ? 0 : 400);
-        auto sim = test::startDevice(options);
+        auto sim = test::startDevice(test::simFaults(failed ? "late-ms=400" : ""));
         const QString config = m_dir.filePath("config");
         const QString alias = config + "/Nuvora/ports/COM77";
         QDir().mkpath(QFileInfo(alias).path());
@@ -207,7 +182,8 @@ private slots:
         for (const QString &step : steps.split('|')) {
             const QString arg = step.section(' ', 1);
             if (step == "start") {
-                station.start(cli(), {"program", image(), "--continuous", "--json", "-p", "77"});
+                station.start(test::cli(),
+                              {"program", image(), "--continuous", "--json", "-p", "77"});
             } else if (step == "unlink") {
                 QVERIFY(QFile::remove(alias));
             } else if (step == "link") {

@@ -1,12 +1,5 @@
 // What info tells of an image beyond its length, as text and as JSON compared field by field.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "TestFiles.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QTest>
+#include "CliTest.h"
 
 using namespace nuvora;
 
@@ -23,8 +16,9 @@ private slots:
         QTest::addColumn<QByteArray>("json"); // every field but the image's name
         QTest::newRow("from 0, whole: the standard CRC check value")
             << QByteArray("S0030000FC\nS20D00000031323334353637383915\nS804000000FB\n")
-            << "address: 0x0000 (image index 0)\n|records: S0 1, S2 1, S8 1\n|gaps:   "
-               "none\n|crc32:  cbf43926\n"
+            << "first:  0\n|last:   8 (0x0008)\n|length: 9 bytes\n|frames: 1 of 16 bytes\n|"
+               "address: 0x0000 (image index 0)\n|records: S0 1, S2 1, S8 1\n|gaps:   none\n|"
+               "crc32:  cbf43926\n"
             << QByteArray(R"({"address":0,"records":{"S0":1,"S2":1,"S8":1},"gaps":[],
                 "crc32":"cbf43926","first":0,"last":8,"length":9,"frames":1})");
         // An S1 passed over, a gap between two records and one before an empty record that
@@ -37,6 +31,13 @@ private slots:
             << QByteArray(R"({"address":73728,"records":{"S1":1,"S2":3,"S9":1},"gaps":[
                 {"address":73729,"index":1,"length":7},{"address":73738,"index":10,"length":22}],
                 "crc32":"2da8b6c5","first":0,"last":31,"length":32,"frames":2})");
+        // The shipped sample, made by srec_cat: sound records, the CRC as zlib gives it.
+        QTest::newRow("sample") << test::readFile(test::sourceDataDir() + "/sample.mhx")
+                                << "last:   8191 (0x1FFF)\n|length: 8192 bytes\n|frames: 512 of 16 "
+                                   "bytes\n|records: S0 1, S2 256, S5 1, S8 1\n|crc32:  e3aab2a9\n"
+                                << QByteArray(R"({"address":0,"records":{"S0":1,"S2":256,"S5":1,
+                "S8":1},"gaps":[],"crc32":"e3aab2a9","first":0,"last":8191,"length":8192,
+                "frames":512})");
     }
     void info()
     {
@@ -45,9 +46,10 @@ private slots:
         QFETCH(QByteArray, json);
         const QString path = m_dir.filePath("image.mhx");
         test::writeFile(path, file);
-        const QString cli = test::programPath("nuvora-cli");
+        const QString cli = test::cli();
         const auto plain = test::runProgram({cli, "info", path});
         QCOMPARE(plain.status, 0);
+        QVERIFY2(plain.err.isEmpty(), plain.err.constData()); // no record warned about
         for (const QString &line : text.split('|'))
             QVERIFY2(plain.out.contains(line.toUtf8()), plain.out.constData());
         const auto r = test::runProgram({cli, "info", path, "--json"});

@@ -1,34 +1,8 @@
 // nuvora-cli program --verify: the pages read back after the writes, across a gang of devices
 // with faults of their own.
-#include "Fixtures.h"
-#include "Programs.h"
-#include "SimulatedDevice.h"
-#include "TestFiles.h"
-
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <map>
+#include "CliTest.h"
 
 using namespace nuvora;
-
-namespace {
-
-// "corrupt=18,fault-at=6,silent-after=0": one device's faults.
-devsim::SimOptions faults(const QString &list)
-{
-    devsim::SimOptions o;
-    o.logFrames = 3;
-    const std::map<QString, int *> numbers{{"corrupt", &o.corruptAt},
-                                           {"count", &o.corruptCount},
-                                           {"fault-at", &o.faultAt},
-                                           {"silent-after", &o.silentAfter}};
-    for (const QString &fault : list.split(',', Qt::SkipEmptyParts))
-        *numbers.at(fault.section('=', 0, 0)) = fault.section('=', 1).toInt();
-    return o;
-}
-
-} // namespace
 
 class CliVerifyTest : public QObject {
     Q_OBJECT
@@ -91,12 +65,14 @@ private slots:
         std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
         QStringList args{"program", m_dir.filePath(image + ".mhx")};
         for (const QString &device : devices.split(';')) {
-            sims.push_back(test::startDevice(faults(device)));
+            devsim::SimOptions o = test::simFaults(device);
+            o.logFrames = 3;
+            sims.push_back(test::startDevice(o));
             args << "-p" << test::devicePath(*sims.back());
         }
         if (!QByteArray(QTest::currentDataTag()).startsWith("without"))
             args << "--verify";
-        const auto r = test::runProgram(QStringList{test::programPath("nuvora-cli")} + args);
+        const auto r = test::runProgram(QStringList{test::cli()} + args);
         QCOMPARE(r.status, status);
         for (QString part : says.split('|')) {
             for (std::size_t i = sims.size(); i > 0; --i)

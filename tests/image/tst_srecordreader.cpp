@@ -36,7 +36,6 @@ QByteArray bytes(int first, int count)
 
 } // namespace
 
-// Loads S-record files and checks every image byte, the end index and the boxes.
 class TestSRecordReader : public QObject {
     Q_OBJECT
 

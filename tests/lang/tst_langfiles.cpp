@@ -69,29 +69,21 @@ private slots:
         QCOMPARE(read.lines, lines);
     }
 
-    void failures_data()
+    void failures()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("reason");
         const QString large = m_dir.filePath(QStringLiteral("large.lng"));
         QFile f(large);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxTextFileBytes + 1));
-        QTest::newRow("missing") << m_dir.filePath("none.lng") << "file not found";
-        QTest::newRow("folder") << m_dir.path() << "folder";
-        QTest::newRow("device") << "/dev/zero"
-                                << "not a regular file";
-        QTest::newRow("too large") << large << "too large";
-        QTest::newRow("read error") << "/proc/self/mem"
-                                    << ":";
-    }
-    void failures()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, reason);
-        const TextLines read = ReadTextFile(path);
-        QVERIFY(!read.ok && read.lines.isEmpty());
-        QVERIFY2(read.error.contains(reason), qPrintable(read.error));
-        QVERIFY2(read.error.contains(QDir::toNativeSeparators(path)), qPrintable(read.error));
+        for (const auto &[path, reason] : {std::pair{m_dir.filePath("none.lng"), "file not found"},
+                                           {m_dir.path(), "folder"},
+                                           {QString("/dev/zero"), "not a regular file"},
+                                           {large, "too large"},
+                                           {QString("/proc/self/mem"), ":"}}) { // a read error
+            const TextLines read = ReadTextFile(path);
+            QVERIFY2(!read.ok && read.lines.isEmpty() && read.error.contains(reason) &&
+                         read.error.contains(QDir::toNativeSeparators(path)),
+                     qPrintable(path + ": " + read.error));
+        }
     }
 
     // A shorter file leaves the longer one's tail; lines past 500 are not read. A missing file,

@@ -66,29 +66,28 @@ private slots:
     // exists). A check "N>device" asks PortDevice(N), "device>N" PortNumberForDevice(device).
     void numbers_data()
     {
-        QTest::addColumn<QStringList>("program");
-        QTest::addColumn<QStringList>("user");
-        QTest::addColumn<QStringList>("checks");
-        using L = QStringList;
-        QTest::newRow("fixed names") << L{} << L{} << L{"1>/dev/ttyS0",     "0>",
-                                                        "15>/dev/ttyUSB10", "/dev/ttyS0>1",
-                                                        "/dev/ttyUSB10>15", "/dev/ttyS4>0"};
+        QTest::addColumn<QString>("program"); // each a list, ' ' between
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("checks");
+        QTest::newRow("fixed names") << QString() << QString()
+                                     << "1>/dev/ttyS0 0> 15>/dev/ttyUSB10 /dev/ttyS0>1 "
+                                        "/dev/ttyUSB10>15 /dev/ttyS4>0";
         // A dangling alias still names its port: opening it will say what is wrong. An alias
         // COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
-        QTest::newRow("program folder")
-            << L{"9=%T", "2=%P/nowhere", "5=/dev/null"} << L{}
-            << L{"9>%P/ports/COM9", "2>%P/ports/COM2", "8>/dev/ttyUSB3", "%T>9",
-                 "%P/ports/COM9>9", "/dev/null>5",     "/dev/ttyUSB0>0"};
+        QTest::newRow("program folder") << "9=%T 2=%P/nowhere 5=/dev/null" << QString()
+                                        << "9>%P/ports/COM9 2>%P/ports/COM2 8>/dev/ttyUSB3 %T>9 "
+                                           "%P/ports/COM9>9 /dev/null>5 /dev/ttyUSB0>0";
         // The user's aliases count after the program folder's, which wins on the same number.
         QTest::newRow("user folder after the program folder")
-            << L{"3=%T"} << L{"9=%T", "5=%T", "3=/dev/null"}
-            << L{"9>%U/ports/COM9", "3>%P/ports/COM3", "%T>3", "/dev/null>0", "/dev/ttyUSB0>0"};
+            << "3=%T"
+            << "9=%T 5=%T 3=/dev/null"
+            << "9>%U/ports/COM9 3>%P/ports/COM3 %T>3 /dev/null>0 /dev/ttyUSB0>0";
     }
     void numbers()
     {
-        QFETCH(QStringList, program);
-        QFETCH(QStringList, user);
-        QFETCH(QStringList, checks);
+        QFETCH(QString, program);
+        QFETCH(QString, user);
+        QFETCH(QString, checks);
         QTemporaryDir folder, config;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         const auto fill = [&](QString s) {
@@ -98,11 +97,11 @@ private slots:
         };
         test::writeFile(fill("%T"), {});
         for (const auto &[where, aliases] : {std::pair{fill("%P"), program}, {fill("%U"), user}})
-            for (const QString &a : aliases)
+            for (const QString &a : aliases.split(' ', Qt::SkipEmptyParts))
                 QVERIFY(
                     test::linkPort(where, a.section('=', 0, 0).toInt(), fill(a.section('=', 1))));
         QCOMPARE(UserPortsFolder(), fill("%U/ports"));
-        for (const QString &check : checks) {
+        for (const QString &check : checks.split(' ')) {
             const QString from = fill(check.section('>', 0, 0)), to = fill(check.section('>', 1));
             const QString got = from.startsWith('/')
                                     ? QString::number(PortNumberForDevice(from, folder.path()))
@@ -112,30 +111,22 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void argument_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("number"); // -1: refused
-        QTest::addColumn<QString>("device");
-        QTest::newRow("number") << "7" << 7 << "";
-        QTest::newRow("COMn") << "COM12" << 12 << "";
-        QTest::newRow("lower case com") << "com3" << 3 << "";
-        QTest::newRow("blanks around") << " COM2 " << 2 << "";
-        QTest::newRow("device path") << "/dev/pts/4" << 0 << "/dev/pts/4";
-        QTest::newRow("COM0") << "COM0" << -1 << "";
-        QTest::newRow("too big for 16 bits") << "40000" << -1 << "";
-        QTest::newRow("empty") << "" << -1 << "";
-    }
     void argument()
     {
-        QFETCH(QString, text);
-        QFETCH(int, number);
-        QFETCH(QString, device);
-        const PortArgument a = ParsePortArgument(text);
-        QCOMPARE(a.valid, number >= 0);
-        QCOMPARE(a.number, qMax(number, 0));
-        QCOMPARE(a.device, device);
-        QCOMPARE(a.error.isEmpty(), a.valid);
+        // number -1: refused
+        for (const auto &[text, number, device] : {std::tuple{"7", 7, ""},
+                                                   {"COM12", 12, ""},
+                                                   {"com3", 3, ""},
+                                                   {" COM2 ", 2, ""},
+                                                   {"/dev/pts/4", 0, "/dev/pts/4"},
+                                                   {"COM0", -1, ""},
+                                                   {"40000", -1, ""},
+                                                   {"", -1, ""}}) {
+            const PortArgument a = ParsePortArgument(text);
+            QVERIFY2(a.valid == (number >= 0) && a.number == qMax(number, 0) &&
+                         a.device == device && a.error.isEmpty() == a.valid,
+                     text);
+        }
     }
 
     // The FTDI driver's folder in sysfs ("-": none) and another driver's, laid out as the
@@ -178,48 +169,36 @@ private slots:
     {
         QTest::addColumn<QString>("registry");
         QTest::addColumn<QString>("port"); // what the lookup finds
+        const auto row = [](const char *name, const QString &registry, const QString &port) {
+            QTest::newRow(name) << registry << port;
+        };
         // Driver-service route (NT family: no dynamic-data hive).
-        QTest::newRow("service route") << "svc:COM7"
-                                       << "COM7";
-        QTest::newRow("no value 0") << "HKLM|%S|1|%I;HKLM|%P|PortName|COM7"
-                                    << "";
-        QTest::newRow("device key missing") << "HKLM|%S|0|%I"
-                                            << "";
-        QTest::newRow("no PortName") << "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1"
-                                     << "";
+        row("service route", "svc:COM7", "COM7");
+        row("no value 0", "HKLM|%S|1|%I;HKLM|%P|PortName|COM7", "");
+        row("device key missing", "HKLM|%S|0|%I", "");
+        row("no PortName", "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1", "");
         // A value fills at most 255 bytes, its terminator included when it has one.
-        QTest::newRow("254 characters") << "svc:" + QString(254, 'a') << QString(254, 'a');
-        QTest::newRow("255 characters: missing") << "svc:" + QString(255, 'c') << "";
-        QTest::newRow("255 raw characters")
-            << "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b') << QString(255, 'b');
-        QTest::newRow("empty DYN enum") << "DYN|Config Manager\\Enum;svc:COM7"
-                                        << "COM7";
+        row("254 characters", "svc:" + QString(254, 'a'), QString(254, 'a'));
+        row("255 characters: missing", "svc:" + QString(255, 'c'), "");
+        row("255 raw characters", "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b'),
+            QString(255, 'b'));
+        row("empty DYN enum", "DYN|Config Manager\\Enum;svc:COM7", "COM7");
         // Configuration-manager (CM) route (Windows 9x).
-        QTest::newRow("CM: first match") << "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10"
-                                         << "COM9";
-        QTest::newRow("CM before service") << "dev:C1:%1:COM9;svc:COM7"
-                                           << "COM9";
-        QTest::newRow("enum order") << "dev:C2:%2:COM10;dev:C1:%1:COM9"
-                                    << "COM10";
-        QTest::newRow("255-char device") << "dev:" + QString(255, 'k') + ":%1:COM9"
-                                         << "COM9";
-        QTest::newRow("marker inside") << "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15"
-                                       << "COM15";
-        QTest::newRow("lower-case bus") << "dev:C1:ftdibus\\v\\0:COM11;svc:COM7"
-                                        << "COM7";
-        QTest::newRow("CM no PortName") << "dev:C1:%1;svc:COM7"
-                                        << "COM7";
-        QTest::newRow("CM no PortName, stop") << "dev:C1:%1;dev:C2:%2:COM10"
-                                              << "";
+        row("CM: first match", "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10", "COM9");
+        row("CM before service", "dev:C1:%1:COM9;svc:COM7", "COM9");
+        row("enum order", "dev:C2:%2:COM10;dev:C1:%1:COM9", "COM10");
+        row("255-char device", "dev:" + QString(255, 'k') + ":%1:COM9", "COM9");
+        row("marker inside", "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15", "COM15");
+        row("lower-case bus", "dev:C1:ftdibus\\v\\0:COM11;svc:COM7", "COM7");
+        row("CM no PortName", "dev:C1:%1;svc:COM7", "COM7");
+        row("CM no PortName, stop", "dev:C1:%1;dev:C2:%2:COM10", "");
         // The walk ends before the list's empty end marker, which would name the list itself.
-        QTest::newRow("end marker never read")
-            << "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9"
-            << "";
-        QTest::newRow("raw hardware key")
-            << "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9"
-            << "COM9";
-        QTest::newRow("300-byte key") << "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7"
-                                      << "COM7";
+        row("end marker never read",
+            "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9",
+            "");
+        row("raw hardware key",
+            "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9", "COM9");
+        row("300-byte key", "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7", "COM7");
     }
     // Besides the port: read access on every open, every key closed again, each query handed the
     // whole buffer (a short earlier value must not shrink a later read), and for one row of each

@@ -57,7 +57,6 @@ int probe(const QString &mode, const QString &folder)
 
 } // namespace
 
-// The settings file (reading, its reset, writing, where it lives) and its recent-file list.
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
@@ -153,20 +152,15 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("config");
         QTest::addColumn<QStringList>("out");
-        using L = QStringList;
-        QTest::newRow("read-only program folder: the user's file")
-            << "load"
-            << "ro"
-            << "rw" << L{"path=%C/", "com=1\n"};
-        QTest::newRow("nowhere to write: one box") << "load"
-                                                   << "ro"
-                                                   << "ro" << L{"com=1\n", "box=48|Nuvora|"};
-        QTest::newRow("write-protected file is kept") << "save"
-                                                      << "rw+r"
-                                                      << "rw" << L{"path=%P/", "save=0|70"};
-        QTest::newRow("unreadable file is named") << "load"
-                                                  << "rw+0"
-                                                  << "rw" << L{"box=48|Nuvora|", "cannot be read"};
+        const auto row = [](const char *name, const char *mode, const char *program,
+                            const char *config, const QStringList &out) {
+            QTest::newRow(name) << QString(mode) << QString(program) << QString(config) << out;
+        };
+        row("read-only program folder: the user's file", "load", "ro", "rw",
+            {"path=%C/", "com=1\n"});
+        row("nowhere to write: one box", "load", "ro", "ro", {"com=1\n", "box=48|Nuvora|"});
+        row("write-protected file is kept", "save", "rw+r", "rw", {"path=%P/", "save=0|70"});
+        row("unreadable file is named", "load", "rw+0", "rw", {"box=48|Nuvora|", "cannot be read"});
     }
     void asUser()
     {
