@@ -1,6 +1,7 @@
 // Programming runs against nuvora-devsim started as its own process, so that the figures
 // hold only this process's work: software overhead per frame on an unpaced line, and how
 // close a paced run comes to the line's own limit and how little CPU it takes meanwhile.
+#include "BenchClock.h"
 #include "base/AppState.h"
 #include "base/RunView.h"
 #include "serial/PortControl.h"
@@ -28,20 +29,6 @@
 using namespace nuvora;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 struct Figures {
     bool ok = false;
@@ -137,20 +124,10 @@ Figures programOnce(int imageBytes, const QStringList &simArgs)
         return f;
     }
     ProgrammingRun run(*state, port, view);
-    QElapsedTimer clock;
-    double cpu0 = 0;
-    QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
-        f.wall = clock.nsecsElapsed() / 1e9;
-        f.cpu = cpuSeconds() - cpu0;
-        f.ok = outcome == RunOutcome::Success;
-        QCoreApplication::exit();
-    });
-    QTimer::singleShot(0, [&] {
-        cpu0 = cpuSeconds();
-        clock.start();
-        run.start();
-    });
-    QCoreApplication::exec();
+    const bench::RunTime t = bench::timeRun(run);
+    f.ok = t.ok;
+    f.wall = t.wall;
+    f.cpu = t.cpu;
     f.frames = (imageBytes + 15) / 16;
     stopSimulator(sim);
     return f;
@@ -188,7 +165,8 @@ int main(int argc, char **argv)
         }
         std::printf("unpaced 64 KiB (%d frames), median of %d: %.1f us/frame wall (target <= 40), "
                     "%.1f us/frame CPU; bare blocking C round trip %.1f us/frame\n",
-                    frames, kRounds, median(ours), median(oursCpu), median(bare));
+                    frames, kRounds, bench::median(ours), bench::median(oursCpu),
+                    bench::median(bare));
     }
 
     if (pacedWanted) {
@@ -212,7 +190,8 @@ int main(int argc, char **argv)
         }
         std::printf("paced 8 KiB at %d baud, median of %d: wall / line limit %.4f (target <= "
                     "1.01), CPU %.2f %% of wall (target <= 2 %%); bare blocking C client %.4f\n",
-                    kBaud, kRounds, median(ratio), median(cpuShare), median(bare));
+                    kBaud, kRounds, bench::median(ratio), bench::median(cpuShare),
+                    bench::median(bare));
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // A programming run with its read-back check against a paced nuvora-devsim (its own process):
 // the check should cost one read round trip per page and nothing besides, so the whole run is
 // held against the line's limit for both passes.
+#include "BenchClock.h"
 #include "base/AppState.h"
 #include "base/RunView.h"
 #include "serial/PortControl.h"
@@ -30,14 +31,6 @@ constexpr int kBaud = 19200;
 constexpr int kImageBytes = 8192;
 constexpr int kRounds = 3;
 constexpr double kBitsPerByte = 10;
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct Figures {
     bool ok = false;
@@ -70,20 +63,10 @@ Figures programAndVerify()
     port.setResolver([device](int) { return device; });
     ProgrammingRun run(*state, port, view);
     run.setVerify(true);
-    QElapsedTimer clock;
-    double cpu0 = 0;
-    QObject::connect(&run, &ProgrammingRun::finished, [&](RunOutcome outcome) {
-        f.wall = clock.nsecsElapsed() / 1e9;
-        f.cpu = cpuSeconds() - cpu0;
-        f.ok = outcome == RunOutcome::Success;
-        QCoreApplication::exit();
-    });
-    QTimer::singleShot(0, [&] {
-        cpu0 = cpuSeconds();
-        clock.start();
-        run.start();
-    });
-    QCoreApplication::exec();
+    const bench::RunTime t = bench::timeRun(run);
+    f.ok = t.ok;
+    f.wall = t.wall;
+    f.cpu = t.cpu;
     sim.terminate();
     sim.waitForFinished(5000);
     return f;
