@@ -2,6 +2,8 @@
 // processes paced at 19200 baud, the same 8 KiB image for each. Prints wall(N) / wall(1) and
 // the CLI's CPU time per port as a share of wall time. Only the CLI is measured: the
 // simulators are processes of their own.
+#include "BenchClock.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,20 +28,6 @@ constexpr int kRounds = 3;
 QString binary(const char *name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/") + name);
-}
-
-double childCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // 16-byte S2 records from address 0, an S8 end record.
@@ -73,7 +61,8 @@ struct Simulators {
     {
         for (int i = 0; i < n; ++i) {
             auto p = std::make_unique<QProcess>();
-            p->start(binary("nuvora-devsim"), {QStringLiteral("--baud"), QString::number(kBaud)});
+            p->start(binary("nuvora-devsim"), {QStringLiteral("--baud"), QString::number(kBaud),
+                                               QStringLiteral("--no-spin")});
             if (!p->waitForStarted() || !p->waitForReadyRead(5000))
                 return false;
             devices << QString::fromLocal8Bit(p->readLine()).trimmed();
@@ -105,7 +94,7 @@ Figures gangRun(const QString &image, int n)
     for (const QString &device : sims.devices)
         args << QStringLiteral("-p") << device;
     QProcess cli;
-    const double cpu0 = childCpuSeconds();
+    const double cpu0 = nuvora::bench::cpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer clock;
     clock.start();
     cli.start(binary("nuvora-cli"), args);
@@ -117,7 +106,7 @@ Figures gangRun(const QString &image, int n)
     }
     Figures f;
     f.wall = clock.nsecsElapsed() / 1e9;
-    f.cpu = childCpuSeconds() - cpu0;
+    f.cpu = nuvora::bench::cpuSeconds(RUSAGE_CHILDREN) - cpu0;
     return f;
 }
 
@@ -161,7 +150,8 @@ int main(int argc, char **argv)
         const char *target = n <= 8 ? "1.03" : "1.05";
         std::printf("8 KiB at %d baud, N = %2d, median of %d: wall / wall(1) %.4f (target <= %s), "
                     "CLI CPU %.3f %% of wall per port (target <= 1 %%)\n",
-                    kBaud, n, kRounds, median(ratios[k]), n == 1 ? "1" : target, median(shares[k]));
+                    kBaud, n, kRounds, nuvora::bench::median(ratios[k]), n == 1 ? "1" : target,
+                    nuvora::bench::median(shares[k]));
     }
     return 0;
 }

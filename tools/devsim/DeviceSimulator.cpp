@@ -22,6 +22,9 @@ constexpr std::chrono::nanoseconds kTimerSlack{1000};
 // machines), which a paced line would bill to the host as if the line were slower. So a paced
 // answer is slept for until this margin before it is due, and the rest is spun.
 constexpr std::chrono::microseconds kSpinMargin{400};
+// For the same reason a paced line spins for the host's next request this long after an answer:
+// a real UART holds the request's first byte as soon as the host sends it.
+constexpr std::chrono::microseconds kListenSpin{300};
 
 std::string errnoText(const char *what)
 {
@@ -209,7 +212,7 @@ void DeviceSimulator::run()
         }
         if (count == 2 && (fds[1].revents & POLLIN))
             receive(Clock::now());
-        else if (ready == 0 && !m_rx.empty() && m_pending.empty())
+        else if (ready == 0 && !m_rx.empty() && m_pending.empty() && !listening())
             dropUnfinishedHead();
     }
 }
@@ -250,6 +253,8 @@ void DeviceSimulator::sendDueAnswers()
         PendingAnswer answer = std::move(m_pending.front());
         m_pending.pop_front();
         sendAll(answer.bytes);
+        if (m_options.baud > 0 && m_options.listenSpin)
+            m_listenUntil = Clock::now() + kListenSpin;
         if (answer.hangUpAfter) {
             std::lock_guard<std::mutex> lock(m_mutex);
             hangUpLocked();
@@ -264,7 +269,14 @@ DeviceSimulator::Clock::time_point DeviceSimulator::wakeUpAt() const
         until = m_pending.front().due - (m_options.baud > 0 ? kSpinMargin : Clock::duration{});
     if (!m_rx.empty())
         until = std::min(until, Clock::now() + m_options.interByteGap);
+    if (listening())
+        until = std::min(until, Clock::now());
     return until;
+}
+
+bool DeviceSimulator::listening() const
+{
+    return m_master >= 0 && Clock::now() < m_listenUntil;
 }
 
 void DeviceSimulator::dropUnfinishedHead()

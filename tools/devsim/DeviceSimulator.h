@@ -33,8 +33,9 @@ struct SimOptions {
     bool badReadChecksum = false;               // read answers carry a wrong checksum
     int staleBytes = 0;                         // junk bytes sent right after every answer
     int hangUpAfter = -1;                       // close the line after N requests (-1: never)
-    int corruptAt = -1;   // the byte written at this address is stored inverted (-1: none)
-    int corruptCount = 1; // ... and so are the bytes after it, this many in all
+    int corruptAt = -1;     // the byte written at this address is stored inverted (-1: none)
+    bool listenSpin = true; // a paced line spins for the host's next request after an answer
+    int corruptCount = 1;   // ... and so are the bytes after it, this many in all
     std::chrono::milliseconds interByteGap{50}; // a partial frame older than this is dropped
     std::size_t logFrames = 0;                  // requests kept for requestLog() (0: none)
 };
@@ -90,6 +91,7 @@ private:
     void hangUpLocked();
     void sendDueAnswers();
     Clock::time_point wakeUpAt() const;
+    bool listening() const;
     void dropUnfinishedHead();
     void receive(Clock::time_point now);
     void parseFrames();
@@ -126,6 +128,7 @@ private:
     std::vector<std::uint8_t> m_rx;
     std::vector<Clock::time_point> m_rxStamp; // when each byte finished arriving on the line
     Clock::time_point m_lineFree{};
+    Clock::time_point m_listenUntil{}; // a paced line looks for the next request by spinning
     std::deque<PendingAnswer> m_pending;
     int m_faultWrites = 0; // write frames since the faults struck
 };

@@ -43,6 +43,10 @@ const Option kOptions[] = {
     {"line", "--baud", Takes::Number, "N", 1,
      "pace the line like a UART at N baud (10 bits a byte each way);\ndefault: no pacing",
      [](Settings &s, long v, const char *) { s.sim.baud = int(v); }},
+    {nullptr, "--no-spin", Takes::Nothing, "", 0,
+     "on a paced line, sleep rather than spin while waiting for the\nhost (many simulators "
+     "on few cores)",
+     [](Settings &s, long, const char *) { s.sim.listenSpin = false; }},
     {nullptr, "--page-write-us", Takes::Number, "N", 0,
      "EEPROM write time added before each write acknowledgement",
      [](Settings &s, long v, const char *) { s.sim.pageWriteTime = std::chrono::microseconds(v); }},
