@@ -166,6 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             fuzz::broken("the pseudo-terminal would not open");
         case RunOutcome::Interrupted:
             fuzz::broken("interrupted although nobody asked the run to stop");
+        case RunOutcome::VerifyFailed:
+        case RunOutcome::ReadBackFailed:
+            fuzz::broken("a check of the pages although none was asked for");
         }
     }
     ::close(master);
