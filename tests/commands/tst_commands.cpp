@@ -100,6 +100,19 @@ class TestCommands : public QObject {
         {"recent: no data, on top", 3, kNoData, false, kNoDataBox, "* /0 /1 /3"},
         {"recent: settings unwritable, dropped", 3, kGood, true, kNotFound, "/0 /1 /3 "},
     };
+    // From A (item 0, the start language) to B (item 1), of so many lines each; now: the
+    // language after the click.
+    struct SwitchRow {
+        const char *name;
+        int aLines, bLines;
+        bool blocked;
+        QString now;
+    };
+    const std::vector<SwitchRow> m_switches{
+        {"300 to 300 lines", 300, 300, false, "B"},
+        {"300 to 299: one line shorter, refused", 300, 299, false, "A"},
+        {"settings unwritable", 20, 25, true, "B"},
+    };
 private slots:
     void init()
     {
@@ -215,23 +228,10 @@ private slots:
         QVERIFY(m_prompter.boxes.isEmpty() && ini().isEmpty()); // nothing is saved by these steps
     }
 
-    void switchLanguage_data()
-    {
-        // From A (item 0, the start language) to B (item 1).
-        QTest::addColumn<int>("aLines");
-        QTest::addColumn<int>("bLines");
-        QTest::addColumn<bool>("blocked");
-        QTest::addColumn<QString>("now");
-        QTest::newRow("300 to 300 lines") << 300 << 300 << false << "B";
-        QTest::newRow("300 to 299: one line shorter, refused") << 300 << 299 << false << "A";
-        QTest::newRow("settings unwritable") << 20 << 25 << true << "B";
-    }
+    void switchLanguage_data() { test::indexRows(m_switches); }
     void switchLanguage()
     {
-        QFETCH(int, aLines);
-        QFETCH(int, bLines);
-        QFETCH(bool, blocked);
-        QFETCH(QString, now);
+        const auto &[name, aLines, bLines, blocked, now] = test::currentRow(m_switches);
         test::writeFile(inDir("A.lng"), test::languageFile("A", aLines));
         test::writeFile(inDir("B.lng"), test::languageFile("B", bLines));
         QVERIFY(m_menu->FillLangMenu());

@@ -9,20 +9,7 @@
 #include <memory>
 
 using namespace nuvora;
-
-namespace {
-
-// count lines "<prefix> k", CR LF ended, with markers on the given line numbers.
-QByteArray langFile(int count, const QByteArray &prefix, const QList<int> &markers = {})
-{
-    QByteArray out;
-    for (int k = 1; k <= count; ++k)
-        out += markers.contains(k) ? ";-- " + prefix + "\r\n"
-                                   : prefix + ' ' + QByteArray::number(k) + "\r\n";
-    return out;
-}
-
-} // namespace
+using test::languageFile;
 
 // Settings and language files as text (encodings, line ends, failures), the string table
 // loaded from them over each other, and the layout check.
@@ -91,8 +78,8 @@ private slots:
     void table()
     {
         QTemporaryDir dir;
-        test::writeFile(dir.filePath("Short.lng"), langFile(300, "short"));
-        test::writeFile(dir.filePath("Long.lng"), langFile(700, "long"));
+        test::writeFile(dir.filePath("Short.lng"), languageFile("short", 300));
+        test::writeFile(dir.filePath("Long.lng"), languageFile("long", 700));
         QDir(dir.path()).mkpath(QStringLiteral("Folder.lng"));
         const auto state = std::make_unique<AppState>();
         for (const char *name : {"Short", "Long", "Short", "Missing", "Folder", ""}) {
@@ -101,8 +88,8 @@ private slots:
                      QFileInfo(dir.filePath(name + QString(".lng"))).isFile());
         }
         for (int k = 1; k <= 500; ++k) {
-            const char *from = k <= 300 ? "short" : "long";
-            QCOMPARE(state->LangText[size_t(k)], QStringLiteral("%1 %2").arg(from).arg(k));
+            const QString line = QStringLiteral("%1 %2").arg(k <= 300 ? "short" : "long").arg(k);
+            QCOMPARE(state->LangText[size_t(k)], k == 3 || k == 10 ? ";--" : line);
         }
         QVERIFY(state->LangText[0].isEmpty());
     }
@@ -113,18 +100,21 @@ private slots:
         QTest::addColumn<QByteArray>("current");
         QTest::addColumn<QByteArray>("chosen");
         QTest::addColumn<bool>("accepted");
-        const QByteArray cur = langFile(20, "c", {3, 7}), same = langFile(20, "x", {3, 7});
+        // Markers on lines 3 and 10 of each; rows take one away or add more.
+        const QByteArray cur = languageFile("c", 20), same = languageFile("x", 20);
+        const QByteArray longer = languageFile("new", 25);
         const auto row = [](const char *name, const QByteArray &cur, const QByteArray &chosen,
                             bool ok) { QTest::newRow(name) << cur << chosen << ok; };
         row("as long, same layout", cur, same, true);
-        row("one line shorter", cur, langFile(19, "new", {3, 7}), false);
-        row("more lines, extra marker", cur, langFile(25, "new", {1, 3, 7, 20}), true);
+        row("one line shorter", cur, languageFile("new", 19), false);
+        row("more lines, extra marker", cur,
+            QByteArray(longer).replace("new 1\r\n", ";--\r\n").replace("new 20\r", ";--\r"), true);
         row("empty current accepts anything", "", "", true);
-        row("marker missing", cur, langFile(20, "new", {3}), false);
-        row("one dash where two", cur, QByteArray(same).replace(";-- ", ";- "), false);
-        row("marker mid-line", cur, QByteArray(same).replace(";-- ", "x;-- "), false);
-        row("only beyond line 500 shorter", langFile(700, "c", {3, 600}), langFile(500, "new", {3}),
-            true);
+        row("marker missing", cur, QByteArray(same).replace(";--\r\nx 11", "x 10\r\nx 11"), false);
+        row("one dash where two", cur, QByteArray(same).replace(";--", ";-"), false);
+        row("marker mid-line", cur, QByteArray(same).replace(";--", "x;--"), false);
+        row("only beyond line 500 shorter", languageFile("c", 700).replace("c 600\r", ";--\r"),
+            languageFile("new", 500), true);
         row("current missing", {}, same, false);
         row("chosen missing", cur, {}, false);
     }

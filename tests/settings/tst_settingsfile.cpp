@@ -5,6 +5,7 @@
 
 #include "Programs.h"
 #include "RecordingPrompter.h"
+#include "Rows.h"
 #include "TestFiles.h"
 
 #include <QTemporaryDir>
@@ -17,14 +18,10 @@ using namespace nuvora;
 
 namespace {
 
-// Records the Com menu's check marks as "com<n>" and "usb".
-class RecordingMarks : public ComMenuMarks {
-public:
-    void setComChecked(int n, bool on) override
-    {
-        marks << QString(on ? "com%1" : "-com%1").arg(n);
-    }
-    void setUsbChecked(bool on) override { marks << (on ? "usb" : "-usb"); }
+// Records the Com menu's check marks as "com<n>" and "usb", "-" before a cleared one.
+struct RecordingMarks : ComMenuMarks {
+    void setComChecked(int n, bool on) override { marks << QString("-com%1").arg(n).mid(on); }
+    void setUsbChecked(bool on) override { marks << QString("-usb").mid(on); }
     QStringList marks;
 };
 
@@ -66,50 +63,65 @@ class TestSettingsFile : public QObject {
     QString iniPath() const { return m_dir.filePath(QStringLiteral("nuvora.ini")); }
     QStringList list() const { return {m_state->RecentFiles.begin(), m_state->RecentFiles.end()}; }
 
+    // A file that is kept stays as it is; any other is reset to COM1 without recent files,
+    // keeping the language when its line was read, and rewritten. mark: empty for a reset.
+    struct LoadRow {
+        const char *name;
+        QByteArray file;
+        int port = 1;
+        QString mark = {}, language = "Before", file1 = {};
+    };
+    static QByteArray com(const QByteArray &value) { return ini(value, "Italiano", "/a.mhx"); }
+    const std::vector<LoadRow> m_loads{
+        {"COM4 is the last menu item", com("4"), 4, "com4", "Italiano", "/a.mhx"},
+        {"COM5 is the USB adapter", com("5"), 5, "usb", "Italiano", "/a.mhx"},
+        {"largest port number, blanks around", com("  32767\t"), 32767, "usb", "Italiano",
+         "/a.mhx"},
+        {"a tail larger than any settings file is not read",
+         com("3") + QByteArray(kMaxTextFileBytes, 'x'), 3, "com3", "Italiano", "/a.mhx"},
+        {"UTF-8, blanks belong to the values", ini("2", "Fran\303\247ais ", " /\342\202\254"), 2,
+         "com2", u"Français "_qs, u" /€"_qs},
+        {"empty file", ""},
+        {"COM0 keeps the language", com("0"), 1, "", "Italiano"},
+        {"port above 16 bits", com("32768")},
+        {"digits then letters", com("3x")},
+        {"language line one short", com("2").replace("LINGUA=Italiano", "LINGUA")},
+        {"file line one short", com("2").replace("FILE3=", "FILE3"), 1, "", "Italiano"},
+    };
+    struct UserRow {
+        const char *name, *mode, *program, *config;
+        QStringList out;
+    };
+    const std::vector<UserRow> m_users{
+        {"read-only program folder: the user's file", "load", "ro", "rw", {"path=%C/", "com=1\n"}},
+        {"nowhere to write: one box", "load", "ro", "ro", {"com=1\n", "box=48|Nuvora|"}},
+        {"write-protected file is kept", "save", "rw+r", "rw", {"path=%P/", "save=0|70"}},
+        {"unreadable file is named", "load", "rw+0", "rw", {"box=48|Nuvora|", "cannot be read"}},
+    };
+    // The lists as words, "" an empty entry; op is a path to add, or "-" and the number of the
+    // item to remove.
+    struct ChangeRow {
+        const char *name, *before, *op, *after;
+    };
+    const std::vector<ChangeRow> m_changes{
+        {"new path drops the oldest", "/a /b /c /d", "/n", "/n /a /b /c"},
+        {"already first", "/a /b /c /d", "/a", "/a /b /c /d"},
+        {"from entry 2, entry 3 stays", "/a /b /c /d", "/c", "/c /a /b /d"},
+        {"duplicate: the later moves", "/a /x /c /x", "/x", "/x /a /x /c"},
+        {"remove item 1", "/a /b /c /d", "-1", "/b /c /d "},
+        {"remove item 4", "/a /b /c /d", "-4", "/a /b /c "},
+        {"item 5 is no item", "/a /b /c /d", "-5", "/a /b /c /d"},
+        {"item 0 is no item", "/a /b /c /d", "-0", "/a /b /c /d"},
+    };
 private slots:
     void initTestCase() { test::openUpForOthers(m_dir.path()); }
     void init() { m_state = std::make_unique<AppState>(); }
 
-    // A file that is kept stays as it is; any other is reset to COM1 without recent files,
-    // keeping the language when its line was read, and rewritten.
-    void load_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("comPort");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("file1");
-        QTest::addColumn<QString>("mark"); // empty: reset
-        using B = QByteArray;
-        const auto keep = [](const char *name, const B &file, int port, const char *mark,
-                             const QString &lang = "Italiano", const QString &file1 = "/a.mhx") {
-            QTest::newRow(name) << file << port << lang << file1 << QString(mark);
-        };
-        const auto reset = [](const char *name, const B &file, const char *lang = "Before") {
-            QTest::newRow(name) << file << 1 << QString(lang) << QString() << QString();
-        };
-        const auto com = [](const B &value) { return ini(value, "Italiano", "/a.mhx"); };
-        keep("COM4 is the last menu item", com("4"), 4, "com4");
-        keep("COM5 is the USB adapter", com("5"), 5, "usb");
-        keep("largest port number, blanks around", com("  32767\t"), 32767, "usb");
-        keep("a tail larger than any settings file is not read",
-             com("3") + B(kMaxTextFileBytes, 'x'), 3, "com3");
-        keep("UTF-8, blanks belong to the values", ini("2", "Fran\303\247ais ", " /\342\202\254"),
-             2, "com2", u"Français "_qs, u" /€"_qs);
-        reset("empty file", "");
-        reset("COM0 keeps the language", com("0"), "Italiano");
-        reset("port above 16 bits", com("32768"));
-        reset("digits then letters", com("3x"));
-        reset("language line one short", com("2").replace("LINGUA=Italiano", "LINGUA"));
-        reset("file line one short", com("2").replace("FILE3=", "FILE3"), "Italiano");
-    }
+    void load_data() { test::indexRows(m_loads); }
     void load()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(int, comPort);
-        QFETCH(QString, language);
-        QFETCH(QString, file1);
-        QFETCH(QString, mark);
-        test::writeFile(iniPath(), file);
+        const LoadRow &r = test::currentRow(m_loads);
+        test::writeFile(iniPath(), r.file);
         m_state->LanguageName = QStringLiteral("Before");
         m_state->RecentFiles = {"/old1", "/old2", "/old3", "/old4"};
         const SettingsFile settings(m_dir.path());
@@ -117,12 +129,13 @@ private slots:
         test::RecordingPrompter prompter;
         RecordingMarks marks;
         LoadFileINI(settings, *m_state, marks, prompter);
-        QCOMPARE(int(m_state->ComPort), comPort);
-        QCOMPARE(m_state->LanguageName, language);
-        QCOMPARE(list(), (QStringList{file1, "", "", ""}));
-        QCOMPARE(marks.marks, mark.isEmpty() ? QStringList{} : QStringList{mark});
+        QCOMPARE(int(m_state->ComPort), r.port);
+        QCOMPARE(m_state->LanguageName, r.language);
+        QCOMPARE(list(), (QStringList{r.file1, "", "", ""}));
+        QCOMPARE(marks.marks, r.mark.isEmpty() ? QStringList{} : QStringList{r.mark});
         QVERIFY(prompter.boxes.isEmpty());
-        QCOMPARE(test::readFile(iniPath()), mark.isEmpty() ? ini("1", language.toUtf8()) : file);
+        QCOMPARE(test::readFile(iniPath()),
+                 r.mark.isEmpty() ? ini("1", r.language.toUtf8()) : r.file);
     }
 
     // Six lines over a longer file; a folder in the file's place cannot be written (75).
@@ -146,28 +159,11 @@ private slots:
     // the folders, "ro" or "rw", with "+r" or "+0" a settings file in it, read-only or
     // unreadable. out: what the probe must print ("%P", "%C": the folders); then one box or
     // none, naming the file, and a file that was there left as it was.
-    void asUser_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("config");
-        QTest::addColumn<QStringList>("out");
-        const auto row = [](const char *name, const char *mode, const char *program,
-                            const char *config, const QStringList &out) {
-            QTest::newRow(name) << QString(mode) << QString(program) << QString(config) << out;
-        };
-        row("read-only program folder: the user's file", "load", "ro", "rw",
-            {"path=%C/", "com=1\n"});
-        row("nowhere to write: one box", "load", "ro", "ro", {"com=1\n", "box=48|Nuvora|"});
-        row("write-protected file is kept", "save", "rw+r", "rw", {"path=%P/", "save=0|70"});
-        row("unreadable file is named", "load", "rw+0", "rw", {"box=48|Nuvora|", "cannot be read"});
-    }
+    void asUser_data() { test::indexRows(m_users); }
     void asUser()
     {
-        QFETCH(QString, mode);
-        QFETCH(QString, program);
-        QFETCH(QString, config);
-        QFETCH(QStringList, out);
+        const UserRow &r = test::currentRow(m_users);
+        const QString program = r.program, config = r.config;
         const QString base =
             m_dir.filePath(QString::number(qHash(QString(QTest::currentDataTag()))));
         const QString dirs[2] = {base + "/program", base + "/home"};
@@ -190,14 +186,14 @@ private slots:
         env.insert(QStringLiteral("HOME"), dirs[1]);
         const auto run = test::runProgram(
             test::unprivilegedPrefix() +
-                QStringList{QCoreApplication::applicationFilePath(), "--probe", mode, dirs[0]},
+                QStringList{QCoreApplication::applicationFilePath(), "--probe", r.mode, dirs[0]},
             env);
         const QString text = QString::fromUtf8(run.out + run.err);
         const QString path = text.section("path=", 1).section('\n', 0, 0);
-        for (QString expected : out)
+        for (QString expected : r.out)
             QVERIFY2(text.contains(expected.replace("%P", dirs[0]).replace("%C", dirs[1])),
                      qPrintable(text));
-        const bool box = out.join(' ').contains("box=");
+        const bool box = r.out.join(' ').contains("box=");
         QCOMPARE(text.count("box="), box ? 1 : 0);
         QVERIFY2(!box || text.section("box=", 1).section('\n', 0, 0).contains(path),
                  qPrintable(text));
@@ -209,35 +205,18 @@ private slots:
         QVERIFY(program.contains('+') || !QFile::exists(dirs[0] + "/nuvora.ini"));
     }
 
-    // op is a path to add, or "-" and the number of the item to remove.
-    void change_data()
-    {
-        QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QStringList>("after");
-        using L = QStringList;
-        const L full = {"/a", "/b", "/c", "/d"};
-        QTest::newRow("new path drops the oldest") << full << "/n" << L{"/n", "/a", "/b", "/c"};
-        QTest::newRow("already first") << full << "/a" << full;
-        QTest::newRow("from entry 2, entry 3 stays") << full << "/c" << L{"/c", "/a", "/b", "/d"};
-        QTest::newRow("duplicate: the later moves")
-            << L{"/a", "/x", "/c", "/x"} << "/x" << L{"/x", "/a", "/x", "/c"};
-        QTest::newRow("remove item 1") << full << "-1" << L{"/b", "/c", "/d", ""};
-        QTest::newRow("remove item 4") << full << "-4" << L{"/a", "/b", "/c", ""};
-        QTest::newRow("item 5 is no item") << full << "-5" << full;
-        QTest::newRow("item 0 is no item") << full << "-0" << full;
-    }
+    void change_data() { test::indexRows(m_changes); }
     void change()
     {
-        QFETCH(QStringList, before);
-        QFETCH(QString, op);
-        QFETCH(QStringList, after);
+        const ChangeRow &r = test::currentRow(m_changes);
+        const QStringList before = QString(r.before).split(' ');
+        const QString op = r.op;
         std::copy(before.begin(), before.end(), m_state->RecentFiles.begin());
         if (op.startsWith('-'))
             RemoveRecentFile(*m_state, op.mid(1).toInt());
         else
             AddRecentFile(*m_state, op);
-        QCOMPARE(list(), after);
+        QCOMPARE(list(), QString(r.after).split(' '));
     }
 };
 
