@@ -25,17 +25,13 @@ struct Outcome {
 };
 
 // The About box's version, then the numbers a package goes by.
-QByteArray version()
-{
-    const QString revision =
-        kVersionRevision ? QString("Beta%1").arg(kVersionRevision) : QString("0");
-    return QString("nuvora-cli Rev. %1.%2.%3 (%1.%2.%4)\n")
+const QByteArray kVersion =
+    QString("nuvora-cli Rev. %1.%2.%3 (%1.%2.%4)\n")
         .arg(kVersionMajor)
         .arg(kVersionMinor)
-        .arg(revision)
+        .arg(kVersionRevision ? QString("Beta%1").arg(kVersionRevision) : QString("0"))
         .arg(kVersionRevision)
         .toUtf8();
-}
 
 const QByteArray kNone = "S9030000FC\n", kOne = "S205000000AA50\n" + kNone, kEnd = "S804000000FB\n",
                  kTwoBytes = "frames: 1 of 16 bytes\n";
@@ -74,8 +70,8 @@ const std::vector<Outcome> kOutcomes{
      "length",
      "cannot write IMG.bin"},
     {"no command", {}, {}, 2, {}, "error: missing COMMAND"},
-    {"--version", {}, {"--version"}, 0, version(), {}},
-    {"a command's -V", {}, {"ports", "-V"}, 0, version(), {}},
+    {"--version", {}, {"--version"}, 0, kVersion, {}},
+    {"a command's -V", {}, {"ports", "-V"}, 0, kVersion, {}},
     {"wrong checksum", "S20500000001F9\nS20500000102F6\n" + kEnd, kInfo, 0, kTwoBytes,
      "^nuvora-cli: warning: IMG:2: checksum is F6, the record's bytes give F7"},
     {"digit that is not hex", "S20500000001F9\nS2050000010GF7\n" + kEnd, kInfo, 0, kTwoBytes,
