@@ -1,6 +1,8 @@
-// nuvora-cli program as a user runs it: options, exit status, messages, the bar, Ctrl-C and
-// the EEPROM.
+// nuvora-cli program and read as a user runs them: options, exit status, messages, the bar,
+// Ctrl-C, the EEPROM, and read's S-record file that srec_cat and our own reader take as the
+// same bytes.
 #include "CliTest.h"
+#include "Rows.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -19,6 +21,109 @@ void checkEeprom(const devsim::DeviceSimulator &sim, const QByteArray &image, in
              image.left(written) + QByteArray(65536 - written, '\xFF'));
 }
 
+// In args and says: @image, @text and @bad (a record with a wrong checksum) are files of the
+// folder, @dev, @dev2 and @dev3 the simulated devices (one per ';' in `devices`, their faults),
+// @link a second name for @dev; @nobody first runs the program as a user without rights.
+// `says`: parts of stderr, '|' between them, empty: none; `written`: image bytes in @dev's
+// EEPROM, -1: not checked.
+struct Run {
+    const char *name;
+    QStringList args;
+    QString devices;
+    int status;
+    QString says;
+    int written = -1;
+};
+using L = QStringList;
+const L kRun{"program", "@image", "--port", "@dev"}, kRead{"read", "-p", "@dev"},
+    kOut{"-o", "x.mhx"};
+const std::vector<Run> kRuns{
+    {"success names port, bytes, resends, time", kRun, "", 0,
+     "probing @dev...\n|progress 100%  40/40 bytes  3/3 frames  |Programming complete: The "
+     "whole image has been written to the EEPROM. @dev: 40 of 40 bytes written, 0 frames "
+     "resent, 0.",
+     40},
+    {"quiet success says nothing", kRun + L{"-q"}, "", 0, "", 40},
+    {"missing port", {"program", "@image"}, "", 2, "error: missing --port PORT", 0},
+    {"two images", kRun + L{"@text"}, "", 2, "error: one IMAGE only, got '@text' too", 0},
+    {"unknown option", kRun + L{"--fast"}, "", 2, "error: unknown option '--fast'", 0},
+    {"--port without value", L{"program", "@image", "--port"}, "", 2,
+     "error: missing value after '--port'", 0},
+    {"same device through a link", kRun + L{"-p", "@link"}, "", 2,
+     "error: --port @dev and --port @link are the same device (@dev)", 0},
+    {"--strict refuses a bad record", L{"program", "--strict", "@bad", "-p", "@dev"}, "", 3,
+     "@bad:2: checksum is F6|nothing written", 0},
+    {"port does not exist", L{"program", "@image", "-p", "/dev/nuvora-none"}, "", 5,
+     "nuvora-cli: error: Communication failure: |/dev/nuvora-none: 0 of 40 bytes written"},
+    {"rejected acknowledgement told with -v", kRun + L{"-v"}, "bad-ack-first=1", 0,
+     "frame 1 (address 0x0000) sent again: the acknowledgement was wrong|40 of 40 bytes "
+     "written, 1 frames resent",
+     40},
+    {"late probe answer told with -v", kRun + L{"--verbose"}, "ignore-first=1", 0,
+     "probe sent again: no answer in time|40 of 40 bytes written, 1 frames resent", 40},
+    {"no rights on the terminal: the dialout group named", L{"@nobody"} + kRun, "", 5,
+     "error: Communication failure|dialout"},
+    {"unreadable language named in a warning", kRun + L{"--lang", "Klingon"}, "", 0,
+     "nuvora-cli: warning: cannot read the language file |/Klingon.lng;|Programming "
+     "complete",
+     40},
+    // Several ports: every line labelled, and the first port in the order given that
+    // failed decides the status.
+    {"gang: the first failure decides", kRun + L{"-p", "@dev2", "-p", "@dev3"},
+     "silent-after=0;;silent-after=2", 6,
+     "@dev: error: The device does not answer. Check the cable, the port and the power "
+     "supply, then try again. @dev: 0 of 40 bytes written, 4 frames resent, |@dev2: "
+     "Programming complete: |@dev3: error: Writing stopped: the device did not confirm a "
+     "block. The EEPROM now holds an incomplete image. @dev3: 16 of 40 bytes written, 4 "
+     "frames resent|nuvora-cli: 1 of 3 devices programmed\n",
+     0},
+    // read refuses these before it opens the port.
+    {"read: negative length", kRead + L{"--length", "-5"} + kOut, "", 2, "--length -5: not"},
+    {"read: zero length", kRead + L{"--length", "0"} + kOut, "", 2, "--length 0: not"},
+    {"read: past the last address", kRead + L{"--start", "0xFFF0", "--length", "17"} + kOut, "", 2,
+     "goes past the device's"},
+    {"read: missing -o", kRead + L{"--length", "16"}, "", 2, "error: missing -o FILE"},
+    {"read: -o a folder", kRead + L{"--length", "16", "-o", "/"}, "", 4,
+     "cannot write /: it is a folder"},
+    {"read: -o in no folder", kRead + L{"--length", "16", "-o", "/none/x.mhx"}, "", 4,
+     "cannot write /none/x.mhx: no folder /none"},
+};
+
+// `last`: on the bar line left behind.
+struct Bar {
+    const char *name;
+    int columns;
+    QString device;
+    int status;
+    QString last;
+};
+const std::vector<Bar> kBars{
+    // Too narrow for the rate: the figures give way before the bar does.
+    {"40 columns", 40, "baud=115200", 0, "100%  256/256 frames"},
+    // Frames faster than redraws, then five silent seconds: the bar must show them before the
+    // outcome draws it once more.
+    {"fast frames, then silence", 80, "silent-after=100", 7, " 99/256 frames"}};
+
+// `from` and `count`: the range as numbers; count 0: the read fails.
+struct Read {
+    const char *name;
+    QString start, length;
+    int from, count;
+};
+const std::vector<Read> kReads{
+    {"the image and its padded page", "0", "48", 0, 48},
+    {"hex, pages cut at both ends", "0x1c", "0x21", 28, 33},
+    {"the device's last page", "0xFFF0", "16", 0xFFF0, 16},
+    {"the whole device", "0", "0x10000", 0, 65536},
+    // Probe, three writes, probe, one read: the second read frame gets no answer.
+    {"a read frame unanswered", "0", "48", 16, 0}};
+
+struct Signal {
+    const char *name;
+    int signal, times;
+};
+const std::vector<Signal> kSignals{
+    {"SIGINT", SIGINT, 1}, {"SIGTERM", SIGTERM, 1}, {"a second SIGINT ends at once", SIGINT, 2}};
 } // namespace
 
 class CliProgramTest : public QObject {
@@ -38,71 +143,13 @@ private slots:
         test::writeFile(m_dir.filePath("bad.mhx"), "S20500000001F9\nS20500000102F6\nS8030000FC\n");
     }
 
-    // In args and says: @image, @text and @bad (a record with a wrong checksum) are files of
-    // the folder, @dev, @dev2 and @dev3 the simulated devices (one per ';' in `devices`), @link
-    // a second name for @dev; @nobody first runs the program as a user without rights.
-    void program_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("devices"); // their faults, ';' between devices
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("says"); // parts of stderr, '|' between them; empty: none
-        QTest::addColumn<int>("written");  // image bytes in @dev's EEPROM, -1: not checked
-        using L = QStringList;
-        const auto row = [](const char *name, const L &args, const QString &devices, int status,
-                            const QString &says, int written = -1) {
-            QTest::newRow(name) << args << devices << status << says << written;
-        };
-        const L run{"program", "@image", "--port", "@dev"};
-        row("success names port, bytes, resends, time", run, "", 0,
-            "probing @dev...\n|progress 100%  40/40 bytes  3/3 frames  |Programming complete: The "
-            "whole image has been written to the EEPROM. @dev: 40 of 40 bytes written, 0 frames "
-            "resent, 0.",
-            40);
-        row("quiet success says nothing", run + L{"-q"}, "", 0, "", 40);
-        row("missing port", {"program", "@image"}, "", 2, "error: missing --port PORT", 0);
-        row("two images", run + L{"@text"}, "", 2, "error: one IMAGE only, got '@text' too", 0);
-        row("unknown option", run + L{"--fast"}, "", 2, "error: unknown option '--fast'", 0);
-        row("--port without value", {"program", "@image", "--port"}, "", 2,
-            "error: missing value after '--port'", 0);
-        row("same device through a link", run + L{"-p", "@link"}, "", 2,
-            "error: --port @dev and --port @link are the same device (@dev)", 0);
-        row("--strict refuses a bad record", {"program", "--strict", "@bad", "-p", "@dev"}, "", 3,
-            "@bad:2: checksum is F6|nothing written", 0);
-        row("port does not exist", {"program", "@image", "-p", "/dev/nuvora-none"}, "", 5,
-            "nuvora-cli: error: Communication failure: |/dev/nuvora-none: 0 of 40 bytes written");
-        row("rejected acknowledgement told with -v", run + L{"-v"}, "bad-ack-first=1", 0,
-            "frame 1 (address 0x0000) sent again: the acknowledgement was wrong|40 of 40 bytes "
-            "written, 1 frames resent",
-            40);
-        row("late probe answer told with -v", run + L{"--verbose"}, "ignore-first=1", 0,
-            "probe sent again: no answer in time|40 of 40 bytes written, 1 frames resent", 40);
-        row("no rights on the terminal: the dialout group named", L{"@nobody"} + run, "", 5,
-            "error: Communication failure|dialout");
-        row("unreadable language named in a warning", run + L{"--lang", "Klingon"}, "", 0,
-            "nuvora-cli: warning: cannot read the language file |/Klingon.lng;|Programming "
-            "complete",
-            40);
-        // Several ports: every line labelled, and the first port in the order given that
-        // failed decides the status.
-        row("gang: the first failure decides", run + L{"-p", "@dev2", "-p", "@dev3"},
-            "silent-after=0;;silent-after=2", 6,
-            "@dev: error: The device does not answer. Check the cable, the port and the power "
-            "supply, then try again. @dev: 0 of 40 bytes written, 4 frames resent, |@dev2: "
-            "Programming complete: |@dev3: error: Writing stopped: the device did not confirm a "
-            "block. The EEPROM now holds an incomplete image. @dev3: 16 of 40 bytes written, 4 "
-            "frames resent|nuvora-cli: 1 of 3 devices programmed\n",
-            0);
-    }
+    void program_data() { test::indexRows(kRuns); }
     void program()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, devices);
-        QFETCH(int, status);
-        QFETCH(QString, says);
-        QFETCH(int, written);
+        const Run &row = test::currentRow(kRuns);
+        QStringList args = row.args;
         std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
-        for (const QString &device : devices.split(';'))
+        for (const QString &device : row.devices.split(';'))
             sims.push_back(test::startDevice(test::simFaults(device)));
         const QString link = m_dir.filePath("link-" + QString::number(qHash(args.join(' '))));
         QFile::remove(link);
@@ -124,39 +171,71 @@ private slots:
             args.removeFirst();
         }
         const auto r = test::runProgram(command + args);
-        QCOMPARE(r.status, status);
-        QVERIFY2(!says.isEmpty() || r.err.isEmpty(), r.err.constData());
-        for (const QString &part : fill(says).split('|', Qt::SkipEmptyParts))
+        QCOMPARE(r.status, row.status);
+        QVERIFY2(!row.says.isEmpty() || r.err.isEmpty(), r.err.constData());
+        for (const QString &part : fill(row.says).split('|', Qt::SkipEmptyParts))
             QVERIFY2(r.err.contains(part.toUtf8()), r.err.constData());
-        if (status == 2) // one line on what is wrong, one to the help
-            QVERIFY2(r.err.count('\n') == 2 &&
-                         r.err.endsWith("\ntry 'nuvora-cli program --help'\n"),
+        // Refused: one line on what is wrong, for a usage error one more to the help, and the
+        // device sees no frame.
+        if (row.status == 2)
+            QVERIFY2(r.err.endsWith("\ntry 'nuvora-cli " + args[0].toUtf8() + " --help'\n"),
                      r.err.constData());
-        if (written >= 0)
-            checkEeprom(*sims[0], m_image, written);
+        if (row.status == 2 || row.status == 4)
+            QVERIFY2(r.err.count('\n') == (row.status == 2 ? 2 : 1), r.err.constData());
+        if (row.status >= 2 && row.status <= 4)
+            QCOMPARE(sims[0]->stats().requests, 0);
+        if (row.written >= 0)
+            checkEeprom(*sims[0], m_image, row.written);
+    }
+
+    // Programmed, then read back: the device holds the image, its last page padded with 0xFF.
+    void roundTrip_data() { test::indexRows(kReads); }
+    void roundTrip()
+    {
+        const auto &[name, start, length, from, count] = test::currentRow(kReads);
+        const bool failed = count == 0;
+        QByteArray device = test::randomBytes(65536, 6); // not erased: nothing reads as 0xFF
+        auto sim = test::startDevice(test::simFaults(failed ? "silent-after=6" : ""));
+        sim->setEeprom({device.begin(), device.end()});
+        const QString port = test::devicePath(*sim);
+        QCOMPARE(test::runProgram({test::cli(), "program", m_dir.filePath("image.mhx"), "-p", port})
+                     .status,
+                 0);
+        device.replace(0, 48, m_image + QByteArray(8, char(0xFF)));
+        const QString out = m_dir.filePath("back.mhx");
+        QFile::remove(out);
+        const auto r = test::runProgram({test::cli(), "read", "-p", port, "--start", start,
+                                         "--length", length, "-o", out, "--json"});
+        const QJsonObject json = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(r.status, failed ? 7 : 0);
+        QCOMPARE(json.value("status").toInt(-1), r.status);
+        QCOMPARE(json.value("outcome").toString(), failed ? "read-failed" : "success");
+        QCOMPARE(json.value("written").toBool(!failed), !failed);
+        QCOMPARE(json.value("read").toInt(-1), failed ? from : count);
+        QCOMPARE(json.value("port").toString(), port);
+        QCOMPARE(QFile::exists(out), !failed);
+        if (failed)
+            return;
+        const QByteArray text = test::readFile(out);
+        QVERIFY2(text.startsWith("S0") && text.endsWith("\r\nS804000000FB\r\n"), text.constData());
+        QCOMPARE(text.count("\r\nS214"), count / 16); // 16 data bytes a record
+        const QByteArray expected = device.mid(from, count);
+        // The bytes alone on stdout, the summary beside them on stderr: ready for a pipe.
+        const auto dump = test::runProgram({test::cli(), "info", out, "--dump", "-"});
+        QCOMPARE(dump.out, expected);
+        QVERIFY2(dump.err.contains("length: " + QByteArray::number(count) + " bytes\n"), dump.err);
+        QCOMPARE(test::runProgram(
+                     {"srec_cat", out, "-offset", QString::number(-from), "-o", "-", "-binary"})
+                     .out,
+                 expected);
     }
 
     // The bar on a terminal: never a line the terminal would wrap, redrawn in place, and
     // exactly one bar line left behind, showing every frame answered.
-    void bar_data()
-    {
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("last"); // on the bar line left behind
-        // Too narrow for the rate: the figures give way before the bar does.
-        QTest::newRow("40 columns") << 40 << "baud=115200" << 0 << "100%  256/256 frames";
-        // Frames faster than redraws, then five silent seconds: the bar must show them before
-        // the outcome draws it once more.
-        QTest::newRow("fast frames, then silence")
-            << 80 << "silent-after=100" << 7 << " 99/256 frames";
-    }
+    void bar_data() { test::indexRows(kBars); }
     void bar()
     {
-        QFETCH(int, columns);
-        QFETCH(QString, device);
-        QFETCH(int, status);
-        QFETCH(QString, last);
+        const auto &[name, columns, device, status, last] = test::currentRow(kBars);
         test::writeSRecords(m_dir.filePath("bar.mhx"), test::randomBytes(4096));
         auto sim = test::startDevice(test::simFaults(device));
         const auto r = test::runOnTerminal(
@@ -185,18 +264,10 @@ private slots:
 
     // Ctrl-C or SIGTERM mid-run: the frame under way ends, the run stops with status 130, and
     // the report's byte count is exactly what the EEPROM holds. A second signal ends it at once.
-    void interrupt_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<int>("times");
-        QTest::newRow("SIGINT") << int(SIGINT) << 1;
-        QTest::newRow("SIGTERM") << int(SIGTERM) << 1;
-        QTest::newRow("a second SIGINT ends at once") << int(SIGINT) << 2;
-    }
+    void interrupt_data() { test::indexRows(kSignals); }
     void interrupt()
     {
-        QFETCH(int, signal);
-        QFETCH(int, times);
+        const auto &[name, signal, times] = test::currentRow(kSignals);
         const QByteArray image = test::randomBytes(8192, 7);
         test::writeSRecords(m_dir.filePath("long.mhx"), image);
         // Slow answers keep a frame under way long enough for a second signal.
