@@ -128,17 +128,10 @@ std::optional<int> resolvePorts(const CommandParser &parser, const QStringList &
 // The first interrupt lets every run end its frame under way, a second ends them at once.
 void interrupted(const std::vector<std::unique_ptr<DeviceRun>> &stations, int count)
 {
-    TerminalRunView &shown = stations.front()->view; // the only one with a bar, if any
-    if (count > 1) {
-        shown.printLine(linePrefix({}) + QStringLiteral("error: interrupted again: stopped at "
-                                                        "once, a frame may be cut short"),
-                        false);
+    // The first view is the only one with a bar, if any.
+    stations.front()->view.printLine(interruptedText(count), false);
+    if (count > 1)
         std::_Exit(kExitInterrupted);
-    }
-    shown.printLine(linePrefix({}) + QStringLiteral("warning: interrupted: stopping after the "
-                                                    "frame under way (interrupt again to "
-                                                    "stop at once)"),
-                    false);
     for (const auto &s : stations)
         s->run.requestStop();
 }

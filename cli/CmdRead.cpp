@@ -257,15 +257,9 @@ int runRead(const QStringList &args)
     clock.start();
     QTimer::singleShot(0, &run, [&] { run.start(std::int32_t(r.start), std::int32_t(r.length)); });
     const Interrupts interrupts([&view, &run](int count) {
-        if (count > 1) {
-            view.printLine(linePrefix({}) + QStringLiteral("error: interrupted again: stopped "
-                                                           "at once"),
-                           false);
+        view.printLine(interruptedText(count), false);
+        if (count > 1)
             std::_Exit(kExitInterrupted);
-        }
-        view.printLine(linePrefix({}) + QStringLiteral("warning: interrupted: stopping after "
-                                                       "the frame under way"),
-                       false);
         run.requestStop();
     });
     QCoreApplication::exec();

@@ -173,15 +173,11 @@ int runStation(const AppState &loaded, const std::vector<Target> &targets,
 
     PortWatch &first = *watches.front(); // the only one that may show a bar
     const Interrupts interrupts([&](int count) {
+        first.printLine(interruptedText(count));
         if (count > 1) {
-            first.printLine(linePrefix({}) + QStringLiteral("error: interrupted again: stopped "
-                                                            "at once, a frame may be cut short"));
             std::fprintf(stderr, "%s\n", qPrintable(counts()));
             std::_Exit(kExitInterrupted);
         }
-        first.printLine(linePrefix({}) + QStringLiteral("warning: interrupted: stopping after "
-                                                        "the frame under way (interrupt again "
-                                                        "to stop at once)"));
         stopping = true;
         for (const auto &watch : watches)
             watch->stop();

@@ -1,5 +1,7 @@
 #include "Interrupts.h"
 
+#include "CommandLine.h"
+
 #include <QSocketNotifier>
 
 #ifdef Q_OS_LINUX
@@ -69,5 +71,14 @@ Interrupts::~Interrupts() = default;
 void Interrupts::onSignal() {}
 
 #endif
+
+QString interruptedText(int count)
+{
+    return linePrefix({}) +
+           (count > 1 ? QStringLiteral("error: interrupted again: stopped at once, a frame may "
+                                       "be cut short")
+                      : QStringLiteral("warning: interrupted: stopping after the frame under way "
+                                       "(interrupt again to stop at once)"));
+}
 
 } // namespace nuvora::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -26,5 +27,9 @@ private:
     int m_count = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
+
+// The line a terminal user reads on the `count`th interrupt: the first stops after the frame
+// under way, a second ends at once (the caller then exits with the interrupted status).
+QString interruptedText(int count);
 
 } // namespace nuvora::cli
