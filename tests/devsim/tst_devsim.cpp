@@ -30,36 +30,28 @@ static QByteArray ask(SerialLine &line, const QByteArray &bytes)
 class DeviceSimulatorTest : public QObject {
     Q_OBJECT
 private slots:
-    void answers_data()
-    {
-        QTest::addColumn<bool>("badChecksum"); // in every read answer
-        QTest::addColumn<QString>("sent");     // in hex, sent twice
-        QTest::addColumn<QString>("answers");  // the two answers in hex, a blank between
-        QTest::addColumn<int>("requests");
-        const QString p = "0000040004";
-        QTest::newRow("garbage skipped") << false << "5a13ff" + p << "ffff ffff" << 2;
-        QTest::newRow("write-looking byte skipped") << false << "cf" + p << "ffff ffff" << 2;
-        QTest::newRow("wrong checksum ignored") << false << QString("0000040005") << " " << 0;
-        QTest::newRow("bad read checksum") << true << p << "ff00 ff00" << 2;
-    }
-
+    // Each frame sent twice (in hex); the two answers, and the requests the device heard even
+    // where it did not answer.
     void answers()
     {
-        QFETCH(bool, badChecksum);
-        QFETCH(QString, sent);
-        QFETCH(QString, answers);
-        QFETCH(int, requests);
-        devsim::SimOptions o;
-        o.badReadChecksum = badChecksum;
-        o.logFrames = 1; // of the two requests only the latest is kept
-        auto sim = test::startDevice(o);
-        SerialLine line;
-        QVERIFY(line.open(test::devicePath(*sim)));
-        const QByteArray frame = QByteArray::fromHex(sent.toLatin1());
-        const QByteArray first = ask(line, frame).toHex();
-        QCOMPARE(first + ' ' + ask(line, frame).toHex(), answers.toLatin1());
-        QCOMPARE(sim->stats().requests, requests); // heard even when it does not answer
-        QCOMPARE(sim->requestLog().size(), std::size_t(requests > 0));
+        const QString p = "0000040004";
+        for (const auto &[badReadChecksum, sent, answers, requests] :
+             {std::tuple{false, "5a13ff" + p, "ffff ffff", 2}, // garbage skipped
+              {false, "cf" + p, "ffff ffff", 2},               // write-looking byte skipped
+              {false, QString("0000040005"), " ", 0},          // wrong checksum ignored
+              {true, p, "ff00 ff00", 2}}) { // a bad checksum in every read answer
+            devsim::SimOptions o;
+            o.badReadChecksum = badReadChecksum;
+            o.logFrames = 1; // of the two requests only the latest is kept
+            auto sim = test::startDevice(o);
+            SerialLine line;
+            QVERIFY(line.open(test::devicePath(*sim)));
+            const QByteArray frame = QByteArray::fromHex(sent.toLatin1());
+            const QByteArray first = ask(line, frame).toHex();
+            QCOMPARE(first + ' ' + ask(line, frame).toHex(), QByteArray(answers));
+            QCOMPARE(sim->stats().requests, requests);
+            QCOMPARE(sim->requestLog().size(), std::size_t(requests > 0));
+        }
     }
 
     void programLinksAndDumpsOnSignal()

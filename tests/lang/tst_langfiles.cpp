@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
+#include <vector>
 
 using namespace nuvora;
 using test::languageFile;
@@ -19,41 +21,31 @@ class TestLangFiles : public QObject {
     QTemporaryDir m_dir;
 
 private slots:
-    void read_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<int>("maxLines");
-        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &lines,
-                            int max = -1) { QTest::newRow(name) << bytes << lines << max; };
-        // Every byte of 0x80..0x9F, the five holes keeping their number; the upper half Latin-1.
-        row("Windows-1252",
-            "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
-            "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F\xA0\xC0\xFF",
-            {u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ\u00A0Àÿ"_qs});
-        // One byte that is not UTF-8 makes the whole file Windows-1252.
-        row("mixed: whole file as 1252", "\xC3\xA9 \xE9", {u"Ã© é"_qs});
-        row("truncated UTF-8 at the end is 1252", "ab\xC3", {u"abÃ"_qs});
-        row("UTF-8 with its mark", "\xEF\xBB\xBFPerch\xC3\xA9\n\xE2\x82\xAC 5",
-            {u"Perché"_qs, u"€ 5"_qs});
-        row("CR, LF, CR LF; CR CR LF and LF CR are two", "a\rb\nc\r\r\nd\n\re",
-            {"a", "b", "c", "", "d", "", "e"});
-        row("blanks kept, no line after the last end", " a \r\n\t\r\n", {" a ", "\t"});
-        // Only the lines asked for decide the encoding, and only they count for the size.
-        row("first 2 are UTF-8, the third not", "\xC3\xA9\r\nb\r\n\xE9", {u"é"_qs, "b"}, 2);
-        row("a long tail after the lines asked for",
-            "1\r\n2\r\n" + QByteArray(kMaxTextFileBytes + 1, ' '), {"1", "2"}, 2);
-    }
+    // Each as lines, all of them or (maxLines) the first few.
     void read()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, lines);
-        QFETCH(int, maxLines);
-        const QString path = m_dir.filePath(QTest::currentDataTag());
-        test::writeFile(path, bytes);
-        const TextLines read = ReadTextFile(path, maxLines);
-        QVERIFY(read.ok);
-        QCOMPARE(read.lines, lines);
+        for (const auto &[bytes, lines, maxLines] :
+             std::vector<std::tuple<QByteArray, QStringList, int>>{
+                 // 0x80..0x9F, the five holes keeping their number; the upper half Latin-1.
+                 {"\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
+                  "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F\xA0\xC0\xFF",
+                  {u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ\u00A0Àÿ"_qs},
+                  -1},
+                 // One byte that is not UTF-8 makes the whole file Windows-1252, a cut tail too.
+                 {"\xC3\xA9 \xE9", {u"Ã© é"_qs}, -1},
+                 {"ab\xC3", {u"abÃ"_qs}, -1},
+                 {"\xEF\xBB\xBFPerch\xC3\xA9\n\xE2\x82\xAC 5", {u"Perché"_qs, u"€ 5"_qs}, -1},
+                 // CR, LF, CR LF; CR CR LF and LF CR are two.
+                 {"a\rb\nc\r\r\nd\n\re", {"a", "b", "c", "", "d", "", "e"}, -1},
+                 {" a \r\n\t\r\n", {" a ", "\t"}, -1}, // blanks kept, no line after the last end
+                 // Only the lines asked for decide the encoding, and only they count for the size.
+                 {"\xC3\xA9\r\nb\r\n\xE9", {u"é"_qs, "b"}, 2},
+                 {"1\r\n2\r\n" + QByteArray(kMaxTextFileBytes + 1, ' '), {"1", "2"}, 2}}) {
+            test::writeFile(m_dir.filePath("read.txt"), bytes);
+            const TextLines read = ReadTextFile(m_dir.filePath("read.txt"), maxLines);
+            QVERIFY(read.ok);
+            QCOMPARE(read.lines, lines);
+        }
     }
 
     void failures()
@@ -94,41 +86,34 @@ private slots:
         QVERIFY(state->LangText[0].isEmpty());
     }
 
-    // A null file is not written (missing).
-    void check_data()
-    {
-        QTest::addColumn<QByteArray>("current");
-        QTest::addColumn<QByteArray>("chosen");
-        QTest::addColumn<bool>("accepted");
-        // Markers on lines 3 and 10 of each; rows take one away or add more.
-        const QByteArray cur = languageFile("c", 20), same = languageFile("x", 20);
-        const QByteArray longer = languageFile("new", 25);
-        const auto row = [](const char *name, const QByteArray &cur, const QByteArray &chosen,
-                            bool ok) { QTest::newRow(name) << cur << chosen << ok; };
-        row("as long, same layout", cur, same, true);
-        row("one line shorter", cur, languageFile("new", 19), false);
-        row("more lines, extra marker", cur,
-            QByteArray(longer).replace("new 1\r\n", ";--\r\n").replace("new 20\r", ";--\r"), true);
-        row("empty current accepts anything", "", "", true);
-        row("marker missing", cur, QByteArray(same).replace(";--\r\nx 11", "x 10\r\nx 11"), false);
-        row("one dash where two", cur, QByteArray(same).replace(";--", ";-"), false);
-        row("marker mid-line", cur, QByteArray(same).replace(";--", "x;--"), false);
-        row("only beyond line 500 shorter", languageFile("c", 700).replace("c 600\r", ";--\r"),
-            languageFile("new", 500), true);
-        row("current missing", {}, same, false);
-        row("chosen missing", cur, {}, false);
-    }
+    // Markers on lines 3 and 10 of each; rows take one away or add more. A null file is not
+    // written (missing).
     void check()
     {
-        QFETCH(QByteArray, current);
-        QFETCH(QByteArray, chosen);
-        QFETCH(bool, accepted);
-        QTemporaryDir dir;
-        if (!current.isNull())
-            test::writeFile(dir.filePath("Cur.lng"), current);
-        if (!chosen.isNull())
-            test::writeFile(dir.filePath("New.lng"), chosen);
-        QCOMPARE(CheckLangFile(dir.path(), "Cur.lng", "New.lng"), accepted);
+        const QByteArray cur = languageFile("c", 20), same = languageFile("x", 20);
+        for (const auto &[name, current, chosen, accepted] :
+             std::vector<std::tuple<const char *, QByteArray, QByteArray, bool>>{
+                 {"as long, same layout", cur, same, true},
+                 {"one line shorter", cur, languageFile("new", 19), false},
+                 {"more lines, extra marker", cur,
+                  languageFile("new", 25).replace("new 20\r", ";--\r"), true},
+                 {"empty current accepts anything", "", "", true},
+                 {"marker missing", cur, QByteArray(same).replace(";--\r\nx 11", "x 10\r\nx 11"),
+                  false},
+                 {"one dash where two", cur, QByteArray(same).replace(";--", ";-"), false},
+                 {"marker mid-line", cur, QByteArray(same).replace(";--", "x;--"), false},
+                 {"only beyond line 500 shorter",
+                  languageFile("c", 700).replace("c 600\r", ";--\r"), languageFile("new", 500),
+                  true},
+                 {"current missing", {}, same, false},
+                 {"chosen missing", cur, {}, false}}) {
+            QTemporaryDir dir;
+            if (!current.isNull())
+                test::writeFile(dir.filePath("Cur.lng"), current);
+            if (!chosen.isNull())
+                test::writeFile(dir.filePath("New.lng"), chosen);
+            QVERIFY2(CheckLangFile(dir.path(), "Cur.lng", "New.lng") == accepted, name);
+        }
     }
 
     // The shipped files: the layout every index relies on, and switching between them.
