@@ -195,20 +195,16 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
+    // Number -1: refused; 0: a device path.
     void argument()
     {
-        // number -1: refused
-        for (const auto &[text, number, device] : {std::tuple{"7", 7, ""},
-                                                   {"COM12", 12, ""},
-                                                   {"com3", 3, ""},
-                                                   {" COM2 ", 2, ""},
-                                                   {"/dev/pts/4", 0, "/dev/pts/4"},
-                                                   {"COM0", -1, ""},
-                                                   {"40000", -1, ""},
-                                                   {"", -1, ""}}) {
+        const std::vector<std::pair<const char *, int>> rows{
+            {"7", 7},     {"COM12", 12},     {"com3", 3},   {" COM2 ", 2},
+            {"COM0", -1}, {"/dev/pts/4", 0}, {"40000", -1}, {"", -1}};
+        for (const auto &[text, number] : rows) {
             const PortArgument a = ParsePortArgument(text);
             QVERIFY2(a.valid == (number >= 0) && a.number == qMax(number, 0) &&
-                         a.device == device && a.error.isEmpty() == a.valid,
+                         a.device == (number ? "" : text) && a.error.isEmpty() == a.valid,
                      text);
         }
     }
