@@ -1,11 +1,9 @@
 // nuvora-getusbt-check: runs the adapter lookup against the registry of the Windows (or Wine)
-// it runs on. Each invocation does one step and exits 0 when the result is as expected:
-//   expect TEXT                  the product's lookup returns TEXT ("" for none)
-//   dyn TEXT [DEVICE HARDWAREKEY]...
-//                                with these devices present on the configuration-manager
-//                                route, the lookup returns TEXT. The devices are volatile keys
-//                                made and removed within this one run, so a restart of the
-//                                Wine server between steps cannot lose them.
+// it runs on, one step an invocation; exits 0 when the lookup returns TEXT ("" for none):
+//   expect TEXT
+//   dyn TEXT [DEVICE HARDWAREKEY]...  with these devices on the configuration-manager route,
+//       volatile keys made and removed within this one run, so that a restart of the Wine
+//       server between steps cannot lose them.
 #include "serial/GetUSBT.h"
 
 #include <windows.h>
@@ -17,14 +15,6 @@
 namespace {
 
 constexpr const char *kDynEnum = "Config Manager\\Enum";
-
-// The length shown too: a kept terminator must show.
-int verdict(const std::string &got, const std::string &want)
-{
-    std::printf("%s GetUSBCom = \"%s\" (%zu bytes)\n", got == want ? "ok  " : "FAIL", got.c_str(),
-                got.size());
-    return got == want ? 0 : 1;
-}
 
 // Creates the volatile key HKEY_DYN_DATA\path with the string `text` as its HardWareKey.
 int store(const std::string &path, const char *text)
@@ -53,17 +43,19 @@ int dynClear()
 
 int main(int argc, char **argv)
 {
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "expect" && argc == 3)
-        return verdict(nuvora::GetUSBCom(), argv[2]);
-    if (command == "dyn" && argc >= 3 && argc % 2 == 1) {
-        int failures = dynClear();
-        for (int i = 3; i + 1 < argc; i += 2)
-            failures += store(std::string(kDynEnum) + "\\" + argv[i], argv[i + 1]);
-        failures += verdict(nuvora::GetUSBCom(), argv[2]);
-        failures += dynClear();
-        return failures ? 1 : 0;
+    const std::string command = argc > 2 ? argv[1] : "";
+    const bool dyn = command == "dyn" && argc % 2 == 1;
+    if (!dyn && !(command == "expect" && argc == 3)) {
+        std::fprintf(stderr, "usage: nuvora-getusbt-check expect|dyn TEXT...\n");
+        return 2;
     }
-    std::fprintf(stderr, "usage: nuvora-getusbt-check expect|dyn\n");
-    return 2;
+    int failures = dyn ? dynClear() : 0;
+    for (int i = 3; i + 1 < argc; i += 2)
+        failures += store(std::string(kDynEnum) + "\\" + argv[i], argv[i + 1]);
+    const std::string got = nuvora::GetUSBCom();
+    // The length shown too: a kept terminator must show.
+    std::printf("%s GetUSBCom = \"%s\" (%zu bytes)\n", got == argv[2] ? "ok  " : "FAIL",
+                got.c_str(), got.size());
+    failures += (got == argv[2] ? 0 : 1) + (dyn ? dynClear() : 0);
+    return failures ? 1 : 0;
 }
