@@ -76,7 +76,6 @@ private slots:
         const B b16 = bytes(0, 16), two = bytes(0, 32), one = s2(0, "\x01"), r0 = s2(0, b16);
         const B r1 = s2(0x0010, bytes(0x10, 16)), c0 = r0.chopped(1) + "\r\n";
 
-        row("S0 S2 S2 S8, CR LF", "S00600004844521B\r\n" + c0 + r1 + "S804000000FB\n", 0, two, 31);
         row("mixed ends", "S0030000FC\nS5030002FA\r\n" + c0.chopped(1) + r1.chopped(1), 0, two, 31);
         row("byte-order mark, blank lines and an end-of-file mark after the records",
             "\xEF\xBB\xBF" + c0 + r1 + "\r\n   \r\n\t\r\n\x1A", 0, two, 31);
@@ -99,7 +98,6 @@ private slots:
         row("empty file", {}, kRejected, {});
         row("S1 records only", "S1130000000102030405060708090A0B0C0D0E0F00\n", kRejected, {});
         row("count 04 only", s2(0, "") + s2(0x20, ""), kRejected, {});
-        row("NUL line first", B("\0\0\0\n", 4) + r0, kRejected, {});
         // What was read stays in the buffer, but the load fails: never a partial image.
         row("text after data", r0 + ":1000000000\n" + r1, kRejected, b16);
         row("blank line between records", r0 + "\n" + r1, kRejected, b16);
@@ -112,7 +110,6 @@ private slots:
         row("read fails", "@/proc/self/mem", kErrDeviceIo, {});
         row("count not hex", r0 + "S2G40000000102\n", kErrTypeMismatch, b16);
         row("count missing", "S2\n", kErrTypeMismatch, {});
-        row("NUL in count", B("S2\0005000000AA00\n", 15), kErrTypeMismatch, {});
         row("32 bytes at FFF0 stop at the end", one + s2(0xFFF0, bytes(64, 32)),
             kErrIndexOutOfRange, "\x01" + B(0xFFEF, '\xFF') + bytes(64, 16));
         row("record below the first", s2(0x100, "\x01") + s2(0xF0, "\x02"), kErrIndexOutOfRange,
@@ -168,10 +165,9 @@ private slots:
         if (tool.isEmpty())
             QSKIP("srec_cat is not installed (Debian package srecord)");
         for (const auto &[size, options] :
-             {std::pair{1, QStringList{}}, // one byte; one-byte records; the whole image; high up
-              {8191, QStringList{"-obs=1"}},
+             {std::pair{1, QStringList{}}, // one byte; the whole image; one-byte records high up
               {65536, QStringList{"-obs=250"}},
-              {1000, QStringList{"-offset", "0x7F2000"}}}) {
+              {8191, QStringList{"-offset", "0x7F2000", "-obs=1"}}}) {
             const QByteArray binary =
                 test::randomBytes(size, quint32(size * 7919 + options.size()));
             const QString bin = m_dir.filePath(QString::number(size)), mhx = bin + ".mhx";

@@ -69,15 +69,14 @@ private slots:
     // a folder named like a language, no name: the table stays as it was.
     void table()
     {
-        QTemporaryDir dir;
-        test::writeFile(dir.filePath("Short.lng"), languageFile("short", 300));
-        test::writeFile(dir.filePath("Long.lng"), languageFile("long", 700));
-        QDir(dir.path()).mkpath(QStringLiteral("Folder.lng"));
+        test::writeFile(m_dir.filePath("Short.lng"), languageFile("short", 300));
+        test::writeFile(m_dir.filePath("Long.lng"), languageFile("long", 700));
+        QDir(m_dir.path()).mkpath(QStringLiteral("Folder.lng"));
         const auto state = std::make_unique<AppState>();
         for (const char *name : {"Short", "Long", "Short", "Missing", "Folder", ""}) {
             state->LanguageName = name;
-            QCOMPARE(LoadLanguage(*state, dir.path()),
-                     QFileInfo(dir.filePath(name + QString(".lng"))).isFile());
+            QCOMPARE(LoadLanguage(*state, m_dir.path()),
+                     QFileInfo(m_dir.filePath(name + QString(".lng"))).isFile());
         }
         for (int k = 1; k <= 500; ++k) {
             const QString line = QStringLiteral("%1 %2").arg(k <= 300 ? "short" : "long").arg(k);

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -24,14 +25,11 @@ namespace {
 // bytes (a string without terminator, or longer than any buffer, can be stored), subkeys list in
 // the order they were first stored, empty path parts are passed over. It records its use.
 struct RegistryMemory : RegistryApi {
-    struct Value {
-        std::string key, name, bytes; // key "<root>\\A\\B"; name "" for the key alone
-    };
-    std::vector<Value> stored;
-    QStringList opened;                       // "<root in hex> path" of each open
-    int notReadOnly = 0;                      // opens that ask for more than read access
-    std::vector<std::uint32_t> roomGiven;     // each query's buffer size on entry
-    std::map<RegHandle, std::string> handles; // the open ones
+    std::vector<std::array<std::string, 3>> stored; // key "<root>\\A\\B", value name, bytes
+    QStringList opened;                             // "<root in hex> path" of each open
+    int notReadOnly = 0;                            // opens that ask for more than read access
+    std::vector<std::uint32_t> roomGiven;           // each query's buffer size on entry
+    std::map<RegHandle, std::string> handles;       // the open ones
 
     std::string name(RegHandle at, const std::string &path) const
     {
@@ -41,21 +39,19 @@ struct RegistryMemory : RegistryApi {
             key += part.empty() ? "" : '\\' + part;
         return key;
     }
-    // Whether the key exists, and the names right below it, each once.
-    bool exists(const std::string &key, std::vector<std::string> *below = nullptr) const
+    // The names right below a key, each once.
+    std::vector<std::string> below(const std::string &key) const
     {
-        bool found = false;
-        for (const Value &v : stored) {
-            found = found || v.key == key;
-            if (v.key.rfind(key + '\\', 0) != 0)
+        std::vector<std::string> names;
+        for (const auto &[k, value, bytes] : stored) {
+            if (k.rfind(key + '\\', 0) != 0)
                 continue;
-            found = true;
-            std::string child = v.key.substr(key.size() + 1);
-            child = child.substr(0, child.find('\\'));
-            if (below && std::find(below->begin(), below->end(), child) == below->end())
-                below->push_back(child);
+            const std::string rest = k.substr(key.size() + 1),
+                              child = rest.substr(0, rest.find('\\'));
+            if (std::find(names.begin(), names.end(), child) == names.end())
+                names.push_back(child);
         }
-        return found;
+        return names;
     }
 
     RegStatus openKey(RegHandle root, const char *path, std::uint32_t options, std::uint32_t access,
@@ -63,44 +59,43 @@ struct RegistryMemory : RegistryApi {
     {
         opened << QString::number(root, 16) + ' ' + path;
         notReadOnly += options != 0 || access != kKeyRead;
-        if (!exists(name(root, path)))
+        const std::string key = name(root, path);
+        if (below(key).empty() &&
+            std::none_of(stored.begin(), stored.end(), [&](const auto &v) { return v[0] == key; }))
             return kRegFileNotFound;
-        handles[ *result = 1 + (handles.empty() ? 0 : handles.rbegin()->first)] = name(root, path);
+        handles[ *result = 1 + (handles.empty() ? 0 : handles.rbegin()->first)] = key;
         return kRegSuccess;
     }
     RegStatus queryValue(RegHandle key, const char *valueName, unsigned char *data,
                          std::uint32_t *byteCount) override
     {
         roomGiven.push_back(*byteCount);
-        for (const Value &v : stored) {
-            if (v.key != name(key, {}) || v.name != valueName)
+        for (const auto &[k, value, bytes] : stored) {
+            if (k != name(key, {}) || value != valueName)
                 continue;
-            const std::uint32_t room = std::exchange(*byteCount, std::uint32_t(v.bytes.size()));
+            const std::uint32_t room = std::exchange(*byteCount, std::uint32_t(bytes.size()));
             if (*byteCount > room)
                 return kRegMoreData;
-            std::memcpy(data, v.bytes.data(), *byteCount);
+            std::memcpy(data, bytes.data(), *byteCount);
             return kRegSuccess;
         }
         return kRegFileNotFound;
     }
     RegStatus queryInfoKey(RegHandle key, char *, std::uint32_t *, std::uint32_t *count) override
     {
-        std::vector<std::string> below;
-        exists(name(key, {}), &below);
-        *count = std::uint32_t(below.size());
+        *count = std::uint32_t(below(name(key, {})).size());
         return kRegSuccess;
     }
     RegStatus enumKey(RegHandle key, std::uint32_t index, char *name, std::uint32_t *nameLength,
                       char *, std::uint32_t *, std::uint64_t *) override
     {
-        std::vector<std::string> below;
-        exists(this->name(key, {}), &below);
-        if (index >= below.size())
+        const std::vector<std::string> names = below(this->name(key, {}));
+        if (index >= names.size())
             return kRegNoMoreItems;
-        if (below[index].size() + 1 > *nameLength)
+        if (names[index].size() + 1 > *nameLength)
             return kRegMoreData;
-        std::memcpy(name, below[index].c_str(), below[index].size() + 1);
-        *nameLength = std::uint32_t(below[index].size());
+        std::memcpy(name, names[index].c_str(), names[index].size() + 1);
+        *nameLength = std::uint32_t(names[index].size());
         return kRegSuccess;
     }
     RegStatus closeKey(RegHandle key) override
@@ -158,14 +153,13 @@ private slots:
     void numbers()
     {
         for (const auto &[program, user, checks] :
-             {std::tuple{"", "",
-                         "1>/dev/ttyS0 0> 15>/dev/ttyUSB10 /dev/ttyS0>1 /dev/ttyUSB10>15 "
-                         "/dev/ttyS4>0"},
-              // A dangling alias still names its port: opening it will say what is wrong. An
+             {// A dangling alias still names its port: opening it will say what is wrong. An
               // alias COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
-              {"9=%T 2=%P/nowhere 5=/dev/null", "",
-               "9>%P/ports/COM9 2>%P/ports/COM2 8>/dev/ttyUSB3 %T>9 %P/ports/COM9>9 /dev/null>5 "
-               "/dev/ttyUSB0>0"},
+              std::tuple{
+                  "9=%T 2=%P/nowhere 5=/dev/null", "",
+                  "1>/dev/ttyS0 0> 15>/dev/ttyUSB10 8>/dev/ttyUSB3 /dev/ttyS0>1 /dev/ttyS4>0 "
+                  "/dev/ttyUSB10>15 9>%P/ports/COM9 2>%P/ports/COM2 %T>9 %P/ports/COM9>9 "
+                  "/dev/null>5 /dev/ttyUSB0>0"},
               // The user's aliases count after the program folder's, which wins on a number.
               {"3=%T", "9=%T 5=%T 3=/dev/null",
                "9>%U/ports/COM9 3>%P/ports/COM3 %T>3 /dev/null>0 /dev/ttyUSB0>0"}}) {
