@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 using namespace nuvora;
@@ -112,10 +113,12 @@ const QString kParams = "SYSTEM\\CurrentControlSet\\Enum\\" + kInstance + "\\Dev
 // name: the key only; a value "raw:..." is stored without terminator), "svc:PORT" (the
 // driver-service layout of one adapter), "dev:NAME:HARDWAREKEY[:PORT]" (a device on the
 // configuration-manager route, with its port when given). %S, %I, %P stand for the service
-// key, the adapter's instance and its parameters key; %1, %2 for two FTDI hardware keys.
+// key, the adapter's instance and its parameters key; %1, %2 for two FTDI hardware keys; %D
+// for DYN and that route's device list.
 void build(RegistryMemory &registry, QString layout)
 {
     layout.replace("%S", kService).replace("%I", kInstance).replace("%P", kParams);
+    layout.replace("%D", "DYN|Config Manager\\Enum");
     layout.replace("%1", "FTDIBUS\\VID_0403+PID_6001+X1\\0000");
     layout.replace("%2", "FTDIBUS\\VID_0403+PID_6001+X2\\0000");
     const auto put = [&](const QString &entry) {
@@ -153,13 +156,12 @@ private slots:
     void numbers()
     {
         for (const auto &[program, user, checks] :
-             {// A dangling alias still names its port: opening it will say what is wrong. An
+             {std::tuple{"", "", "1>/dev/ttyS0 0> 15>/dev/ttyUSB10 /dev/ttyS0>1 /dev/ttyS4>0"},
+              // A dangling alias still names its port: opening it will say what is wrong. An
               // alias COM5 sends number 5 elsewhere, so ttyUSB0 has no number any more.
-              std::tuple{
-                  "9=%T 2=%P/nowhere 5=/dev/null", "",
-                  "1>/dev/ttyS0 0> 15>/dev/ttyUSB10 8>/dev/ttyUSB3 /dev/ttyS0>1 /dev/ttyS4>0 "
-                  "/dev/ttyUSB10>15 9>%P/ports/COM9 2>%P/ports/COM2 %T>9 %P/ports/COM9>9 "
-                  "/dev/null>5 /dev/ttyUSB0>0"},
+              {"9=%T 2=%P/nowhere 5=/dev/null", "",
+               "9>%P/ports/COM9 2>%P/ports/COM2 8>/dev/ttyUSB3 %T>9 %P/ports/COM9>9 /dev/null>5 "
+               "/dev/ttyUSB0>0 /dev/ttyUSB10>15"},
               // The user's aliases count after the program folder's, which wins on a number.
               {"3=%T", "9=%T 5=%T 3=/dev/null",
                "9>%U/ports/COM9 3>%P/ports/COM3 %T>3 /dev/null>0 /dev/ttyUSB0>0"}}) {
@@ -232,61 +234,54 @@ private slots:
         }
     }
 
-    void registry_data()
-    {
-        QTest::addColumn<QString>("registry");
-        QTest::addColumn<QString>("port"); // what the lookup finds
-        const auto row = [](const char *name, const QString &registry, const QString &port) {
-            QTest::newRow(name) << registry << port;
-        };
-        // Driver-service route (NT family: no dynamic-data hive).
-        row("service route", "svc:COM7", "COM7");
-        row("no value 0", "HKLM|%S|1|%I;HKLM|%P|PortName|COM7", "");
-        row("device key missing", "HKLM|%S|0|%I", "");
-        row("no PortName", "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1", "");
-        // A value fills at most 255 bytes, its terminator included when it has one.
-        row("254 characters", "svc:" + QString(254, 'a'), QString(254, 'a'));
-        row("255 characters: missing", "svc:" + QString(255, 'c'), "");
-        row("255 raw characters", "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b'),
-            QString(255, 'b'));
-        row("empty DYN enum", "DYN|Config Manager\\Enum;svc:COM7", "COM7");
-        // Configuration-manager (CM) route (Windows 9x).
-        row("CM: first match", "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10", "COM9");
-        row("CM before service", "dev:C1:%1:COM9;svc:COM7", "COM9");
-        row("enum order", "dev:C2:%2:COM10;dev:C1:%1:COM9", "COM10");
-        row("255-char device", "dev:" + QString(255, 'k') + ":%1:COM9", "COM9");
-        row("marker inside", "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15", "COM15");
-        row("lower-case bus", "dev:C1:ftdibus\\v\\0:COM11;svc:COM7", "COM7");
-        row("CM no PortName", "dev:C1:%1;svc:COM7", "COM7");
-        row("CM no PortName, stop", "dev:C1:%1;dev:C2:%2:COM10", "");
-        // The walk ends before the list's empty end marker, which would name the list itself.
-        row("end marker never read",
-            "DYN|Config Manager\\Enum|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9",
-            "");
-        row("raw hardware key",
-            "DYN|Config Manager\\Enum\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9", "COM9");
-        row("300-byte key", "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7", "COM7");
-    }
-    // Besides the port: read access on every open, every key closed again, each query handed the
-    // whole buffer (a short earlier value must not shrink a later read), and for one row of each
-    // route the keys opened in order, nothing after the first match.
+    // The port the lookup finds; besides it, read access on every open, every key closed again,
+    // each query handed the whole buffer (a short earlier value must not shrink a later read),
+    // and for one row of each route the keys opened in order, nothing after the first match.
     void registry()
     {
-        QFETCH(QString, registry);
-        QFETCH(QString, port);
         const QString e = "80000006 Config Manager\\Enum", h = "80000002 ";
         const QHash<QString, QStringList> keys{
             {"service route", {e, h + kService, h + kParams}},
             {"CM: first match",
              {e, e + "\\C0", e + "\\C1", h + "Enum\\FTDIBUS\\VID_0403+PID_6001+X1\\0000"}}};
-        RegistryMemory memory;
-        build(memory, registry);
-        QCOMPARE(QString::fromStdString(GetUSBCom(memory)), port);
-        QVERIFY(!memory.opened.isEmpty() && memory.notReadOnly == 0 && memory.handles.empty());
-        QVERIFY(!keys.contains(QTest::currentDataTag()) ||
-                memory.opened == keys[QTest::currentDataTag()]);
-        for (std::uint32_t room : memory.roomGiven)
-            QCOMPARE(room, 255u);
+        for (const auto &[name, layout, port] : std::vector<std::tuple<QString, QString, QString>>{
+                 // Driver-service route (NT family: no dynamic-data hive).
+                 {"service route", "svc:COM7", "COM7"},
+                 {"no value 0", "HKLM|%S|1|%I;HKLM|%P|PortName|COM7", ""},
+                 {"device key missing", "HKLM|%S|0|%I", ""},
+                 {"no PortName", "HKLM|%S|0|%I;HKLM|%P|Polling|raw:1", ""},
+                 // A value fills at most 255 bytes, its terminator included when it has one.
+                 {"254 characters", "svc:" + QString(254, 'a'), QString(254, 'a')},
+                 {"255 characters: missing", "svc:" + QString(255, 'c'), ""},
+                 {"255 raw characters", "HKLM|%S|0|%I;HKLM|%P|PortName|raw:" + QString(255, 'b'),
+                  QString(255, 'b')},
+                 {"empty DYN enum", "%D;svc:COM7", "COM7"},
+                 // Configuration-manager (CM) route (Windows 9x).
+                 {"CM: first match", "dev:C0:ROOT\\X\\0;dev:C1:%1:COM9;dev:C2:%2:COM10", "COM9"},
+                 {"CM before service", "dev:C1:%1:COM9;svc:COM7", "COM9"},
+                 {"enum order", "dev:C2:%2:COM10;dev:C1:%1:COM9", "COM10"},
+                 {"255-char device", "dev:" + QString(255, 'k') + ":%1:COM9", "COM9"},
+                 {"marker inside", "dev:C1:USB\\FTDIBUS_COMPOSITE\\7:COM15", "COM15"},
+                 {"lower-case bus", "dev:C1:ftdibus\\v\\0:COM11;svc:COM7", "COM7"},
+                 {"CM no PortName", "dev:C1:%1;svc:COM7", "COM7"},
+                 {"CM no PortName, stop", "dev:C1:%1;dev:C2:%2:COM10", ""},
+                 // The walk stops before the list's empty end marker, which names the list itself.
+                 {"end marker never read",
+                  "%D|HardWareKey|%1;dev:C0:ROOT\\X;HKLM|Enum\\%1|PortName|COM9", ""},
+                 {"raw hardware key", "%D\\C1|HardWareKey|raw:%1;HKLM|Enum\\%1|PortName|COM9",
+                  "COM9"},
+                 {"300-byte key", "dev:C1:FTDIBUS\\" + QString(290, 'L') + ":COM9;svc:COM7",
+                  "COM7"}}) {
+            RegistryMemory memory;
+            build(memory, layout);
+            const QString got = QString::fromStdString(GetUSBCom(memory));
+            QVERIFY2(got == port, qPrintable(name + ": " + got));
+            QVERIFY2(
+                !memory.opened.isEmpty() && memory.notReadOnly == 0 && memory.handles.empty() &&
+                    (!keys.contains(name) || memory.opened == keys[name]) &&
+                    memory.roomGiven == std::vector<std::uint32_t>(memory.roomGiven.size(), 255),
+                qPrintable(name + ": " + memory.opened.join(';')));
+        }
     }
 };
 
