@@ -138,23 +138,21 @@ private slots:
         compareImage(image);
     }
 
-    // Lines crossing the reader's 64 KiB blocks, then (the first line one longer) a CR LF split
-    // over a block end: records cycle over the image, the last pass decides.
+    // Lines crossing the reader's 64 KiB blocks, the third end falling between a CR and its LF
+    // (the S0 line padded for it): records cycle over the image, the last pass decides.
     void bigFiles()
     {
-        for (int padding : {0, 1}) {
-            QByteArray file = "S0" + QByteArray(padding, '0') + "\r\n", expected(kImageSize, '\0');
-            for (int n = 0; file.size() < 300 * 1024; ++n) {
-                const int address = n * 16 % kImageSize;
-                const QByteArray data = bytes(n * 16 / kImageSize + address / 16, 16);
-                file += s2(address, data).chopped(1) + "\r\n";
-                expected.replace(address, 16, data);
-            }
-            test::writeFile(m_dir.filePath("big.mhx"), file + "\r\n\r\n");
-            QCOMPARE(load(m_dir.filePath("big.mhx")).kind, Kind::Loaded);
-            QCOMPARE(m_state->ImageEnd, kImageSize - 1);
-            compareImage(expected);
+        QByteArray file = "S00\r\n", expected(kImageSize, '\0');
+        for (int n = 0; file.size() < 300 * 1024; ++n) {
+            const int address = n * 16 % kImageSize;
+            const QByteArray data = bytes(n * 16 / kImageSize + address / 16, 16);
+            file += s2(address, data).chopped(1) + "\r\n";
+            expected.replace(address, 16, data);
         }
+        test::writeFile(m_dir.filePath("big.mhx"), file + "\r\n\r\n");
+        QCOMPARE(load(m_dir.filePath("big.mhx")).kind, Kind::Loaded);
+        QCOMPARE(m_state->ImageEnd, kImageSize - 1);
+        compareImage(expected);
     }
 
     // Files srec_cat wrote from random binaries, placed at 0 or higher up, load byte for byte.

@@ -51,8 +51,7 @@ private slots:
     void failures()
     {
         const QString large = m_dir.filePath(QStringLiteral("large.lng"));
-        QFile f(large);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxTextFileBytes + 1));
+        test::writeFile(large, QByteArray(kMaxTextFileBytes + 1, 'x'));
         for (const auto &[path, reason] : {std::pair{m_dir.filePath("none.lng"), "file not found"},
                                            {m_dir.path(), "folder"},
                                            {QString("/dev/zero"), "not a regular file"},
