@@ -14,7 +14,6 @@
 #include <array>
 #include <cstring>
 #include <map>
-#include <sstream>
 #include <tuple>
 #include <utility>
 
@@ -34,11 +33,9 @@ struct RegistryMemory : RegistryApi {
 
     std::string name(RegHandle at, const std::string &path) const
     {
-        std::string key = handles.count(at) ? handles.at(at) : std::to_string(at);
-        std::istringstream parts(path);
-        for (std::string part; std::getline(parts, part, '\\');)
-            key += part.empty() ? "" : '\\' + part;
-        return key;
+        const QStringList parts = QString::fromStdString(path).split('\\', Qt::SkipEmptyParts);
+        return (handles.count(at) ? handles.at(at) : std::to_string(at)) +
+               (parts.isEmpty() ? "" : '\\' + parts.join('\\').toStdString());
     }
     // The names right below a key, each once.
     std::vector<std::string> below(const std::string &key) const
