@@ -72,8 +72,8 @@ class TestCommands : public QObject {
 
     // File > Load (item 0, the dialog answered with the file) and the recent items 1 to 4, on
     // the list /0 /1 /2 /3 where the clicked entry becomes the file. content: null no file, "/"
-    // a folder; blocked: a folder where the settings file goes; box "text|style|title"; after:
-    // the list, "*" for the file.
+    // a folder, "-" the dialog cancelled; blocked: a folder where the settings file goes; box
+    // "text|style|title"; after: the list, "*" for the file.
     struct LoadRow {
         const char *name;
         int item;
@@ -86,6 +86,7 @@ class TestCommands : public QObject {
     const QString kError = "Cannot read the image, error %1|16|Nuvora message";
     const std::vector<LoadRow> m_loads{
         {"Load: good", 0, kGood, false, "", "* /0 /1 /2"},
+        {"Load: cancelled changes nothing", 0, "-", false, "", kOld},
         {"Load: no S2 data", 0, kNoData, false, kNoDataBox, kOld},
         {"Load: byte outside the buffer", 0,
          "S206000000616236\r\nS21400FFF83031323334353637383941424344454652\r\n", false,
@@ -118,7 +119,8 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_state = std::make_unique<AppState>();
-        m_state->ComPort = 2;
+        m_state->ComPort = 12;
+        m_state->LanguageName = u"Français "_qs; // saved as UTF-8, the blank kept
         m_state->CurrentFile = QStringLiteral("before.mhx");
         m_state->LangText[8] = QStringLiteral("Nuvora message");
         m_state->LangText[11] = QStringLiteral("Cannot read the image, error");
@@ -133,50 +135,44 @@ private slots:
                                                 m_dir->path());
     }
 
-    void cancelChangesNothing()
-    {
-        m_load->smnuFile_Click(0); // the prompter's empty queue cancels
-        QCOMPARE(m_prompter.dialogs.size(), 1);
-        const OpenFileOptions &asked = m_prompter.dialogs[0];
-        QCOMPARE(asked.defaultExt + ' ' + asked.filter, "mhx Fujitsu S-file (*.mhx)|*.mhx");
-        QCOMPARE(asked.flags, 0x20180Cu); // read-only box hidden, folder kept, must exist
-        QVERIFY(m_prompter.boxes.isEmpty());
-        QCOMPARE(m_state->CurrentFile, QStringLiteral("before.mhx"));
-        QVERIFY(m_view.shown == "old.mhx" && m_view.banner && m_view.start && !m_view.refreshes);
-        QCOMPARE(recent(), (QStringList{"/a.mhx", "/b.mhx", "", ""}));
-        QVERIFY(!QFile::exists(inDir("nuvora.ini")));
-    }
-
     void load_data() { test::indexRows(m_loads); }
     void load()
     {
         const LoadRow &r = test::currentRow(m_loads);
         QStringList entries{"/0", "/1", "/2", "/3"};
-        const QString path = inDir("images/msg 1.mhx");
-        QDir().mkpath(inDir(r.content == "/" ? "images/msg 1.mhx" : "images"));
-        if (!r.content.isNull() && r.content != "/")
+        const QString path = inDir(u"images/perché 1.mhx"_qs);
+        const bool cancel = r.content == "-", good = r.content == kGood && !r.blocked;
+        QDir().mkpath(inDir(r.content == "/" ? u"images/perché 1.mhx"_qs : "images"));
+        if (!r.content.isNull() && r.content != "/" && !cancel)
             test::writeFile(path, r.content);
         if (r.item > 0)
             entries[r.item - 1] = path;
-        else
+        else if (!cancel) // the prompter's empty queue cancels
             m_prompter.chooseFile(path);
         std::copy(entries.begin(), entries.end(), m_state->RecentFiles.begin());
         if (r.blocked)
             block();
-        const bool good = r.content == kGood && !r.blocked;
         m_view.banner = m_view.start = !good; // so that a missing change shows
         r.item ? m_load->fileM_Click(r.item) : m_load->smnuFile_Click(0);
+        QCOMPARE(m_prompter.dialogs.size(), r.item ? 0 : 1);
+        for (const OpenFileOptions &asked : m_prompter.dialogs) {
+            QCOMPARE(asked.defaultExt + ' ' + asked.filter, "mhx Fujitsu S-file (*.mhx)|*.mhx");
+            QCOMPARE(asked.flags, 0x20180Cu); // read-only box hidden, folder kept, must exist
+        }
         const QStringList b = r.box.split('|');
         const QList<Box> boxes{{b[0], b.value(1).toInt(), b.value(2)}};
         QCOMPARE(m_prompter.boxes, r.box.isEmpty() ? kNone : boxes);
         const QStringList list = r.after.split(' ').replaceInStrings("*", path);
         QCOMPARE(recent(), list);
         // The dialog's choice stays current though its load failed.
-        QCOMPARE(m_state->CurrentFile, r.item == 0 || r.after.startsWith('*') ? path : QString());
-        QVERIFY(m_view.banner == good && m_view.start == good);
-        QCOMPARE(m_view.shown, r.content == kGood ? "msg 1.mhx" : "old.mhx");
+        QCOMPARE(m_state->CurrentFile, cancel                                   ? "before.mhx"
+                                       : r.item == 0 || r.after.startsWith('*') ? path
+                                                                                : QString());
+        QVERIFY(m_view.banner == (good || cancel) && m_view.start == (good || cancel));
+        QCOMPARE(m_view.shown, r.content == kGood ? u"perché 1.mhx"_qs : "old.mhx");
         QCOMPARE(m_view.refreshes, r.item || r.content == kGood ? 1 : 0);
-        QByteArray saved = "COM=2\r\nLINGUA=\r\n";
+        QByteArray saved = "COM=12\r\nLINGUA=Fran\xC3\xA7"
+                           "ais \r\n";
         for (int k = 0; k < 4; ++k)
             saved += "FILE" + QByteArray::number(k + 1) + '=' + list[k].toUtf8() + "\r\n";
         QCOMPARE(ini(), !r.blocked && (r.item || r.content == kGood) ? saved : QByteArray());
@@ -200,7 +196,6 @@ private slots:
             << "E" << 0;
         QTest::newRow("empty name")
             << QStringList{".lng", "A.lng"} << QStringList{"", "A"} << "A" << 1;
-        QTest::newRow("none") << QStringList{"readme.txt"} << QStringList{} << "" << -1;
         QTest::newRow("twelve: the tenth saved") << twelve << ten << "L10" << 9;
         QTest::newRow("twelve: the eleventh saved") << twelve << ten << "L11" << 0;
     }
@@ -212,15 +207,9 @@ private slots:
         QFETCH(int, checked);
         for (const QString &f : files)
             f.endsWith('/') ? void(QDir().mkpath(inDir(f))) : test::writeFile(inDir(f), "x\r\n");
-        QCOMPARE(m_menu->FillLangMenu(), !listed.isEmpty());
-        QCOMPARE(QStringList(m_view.captions.begin(), m_view.captions.begin() + listed.size()),
-                 listed);
-        QVERIFY(m_view.captions[size_t(listed.size()) % kLanguageItems].isEmpty() ||
-                listed.size() == kLanguageItems);
-        const QList<Box> missing{{"File missing! Reinstall program", 16, "Error"}};
-        QCOMPARE(m_prompter.boxes, listed.isEmpty() ? missing : kNone);
-        if (listed.isEmpty())
-            return;
+        QVERIFY(m_menu->FillLangMenu()); // an empty folder is the window's start-up
+        QCOMPARE(QStringList(m_view.captions.begin(), m_view.captions.end()),
+                 listed + QStringList(kLanguageItems - listed.size(), QString()));
         m_state->LanguageName = saved;
         m_menu->SelectStartLanguage();
         QCOMPARE(m_view.marks, QList<int>{checked});
@@ -246,7 +235,7 @@ private slots:
         // The captions follow the texts of the new file, loaded before them.
         QCOMPARE(m_view.captionTexts, switched ? QStringList{"B 1"} : QStringList{});
         QCOMPARE(m_state->LangText[size_t(bLines)], switched ? "B " + QString::number(bLines) : "");
-        QCOMPARE(ini().startsWith("COM=2\r\nLINGUA=" + now.toUtf8()), switched && !blocked);
+        QCOMPARE(ini().startsWith("COM=12\r\nLINGUA=" + now.toUtf8()), switched && !blocked);
         // One box: the refusal, or the failed save naming the file (the switch itself stands).
         QCOMPARE(m_prompter.boxes.size(), qsizetype(!switched || blocked));
         QVERIFY(switched ? !blocked || m_prompter.boxes[0].text.contains("nuvora.ini")
