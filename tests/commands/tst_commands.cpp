@@ -19,7 +19,6 @@ namespace {
 const QByteArray kGood = "S00600004844521B\r\nS2140000003031323334353637383941424344454649\r\n"
                          "S20700001078797A7D\r\nS804000000FB\r\n";
 const QByteArray kNoData = "S9030000FC\r\n";
-const QList<Box> kNone;
 
 // The window as the File and Language menus see it, after an earlier good load.
 class FakeView : public LoadView, public LanguageMenuView {
@@ -125,7 +124,6 @@ private slots:
         m_state->LangText[8] = QStringLiteral("Nuvora message");
         m_state->LangText[11] = QStringLiteral("Cannot read the image, error");
         m_state->LangText[16] = QStringLiteral("No data in this file");
-        m_state->RecentFiles = {"/a.mhx", "/b.mhx", "", ""};
         m_prompter = {};
         m_view = {};
         m_view.state = m_state.get();
@@ -161,7 +159,7 @@ private slots:
         }
         const QStringList b = r.box.split('|');
         const QList<Box> boxes{{b[0], b.value(1).toInt(), b.value(2)}};
-        QCOMPARE(m_prompter.boxes, r.box.isEmpty() ? kNone : boxes);
+        QCOMPARE(m_prompter.boxes, r.box.isEmpty() ? QList<Box>{} : boxes);
         const QStringList list = r.after.split(' ').replaceInStrings("*", path);
         QCOMPARE(recent(), list);
         // The dialog's choice stays current though its load failed.

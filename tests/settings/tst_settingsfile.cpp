@@ -3,10 +3,9 @@
 #include "commands/SettingsCommands.h"
 #include "settings/RecentFiles.h"
 
-#include "Programs.h"
+#include "Fixtures.h"
 #include "RecordingPrompter.h"
 #include "Rows.h"
-#include "TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -144,8 +143,7 @@ private slots:
     {
         const UserRow &r = test::currentRow(m_users);
         const QString program = r.program, config = r.config;
-        const QString base =
-            m_dir.filePath(QString::number(qHash(QString(QTest::currentDataTag()))));
+        const QString base = m_dir.filePath(QString::number(&r - m_users.data()));
         const QString dirs[2] = {base + "/program", base + "/home"};
         const auto read = QFile::ReadOwner | QFile::ReadOther;
         const auto write = QFile::WriteOwner | QFile::WriteOther;
@@ -163,7 +161,6 @@ private slots:
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dirs[1]);
-        env.insert(QStringLiteral("HOME"), dirs[1]);
         const auto run = test::runProgram(
             test::unprivilegedPrefix() +
                 QStringList{QCoreApplication::applicationFilePath(), "--probe", r.mode, dirs[0]},
@@ -192,10 +189,8 @@ private slots:
         const QStringList before = QString(r.before).split(' ');
         const QString op = r.op;
         std::copy(before.begin(), before.end(), m_state->RecentFiles.begin());
-        if (op.startsWith('-'))
-            RemoveRecentFile(*m_state, op.mid(1).toInt());
-        else
-            AddRecentFile(*m_state, op);
+        op.startsWith('-') ? RemoveRecentFile(*m_state, op.mid(1).toInt())
+                           : AddRecentFile(*m_state, op);
         QCOMPARE(list(), QString(r.after).split(' '));
     }
 };

@@ -11,11 +11,9 @@
 
 #include <numeric>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
-#endif
 
 namespace nuvora::test {
 
@@ -67,9 +65,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString sourceDataDir()
@@ -123,7 +119,6 @@ ProgramRun runProgram(const QStringList &command, const QProcessEnvironment &env
     return ended(p, done ? p.readAllStandardError() : command.first().toUtf8() + " did not finish");
 }
 
-#ifdef Q_OS_UNIX
 ProgramRun runOnTerminal(const QStringList &command, int columns)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -159,11 +154,9 @@ ProgramRun runOnTerminal(const QStringList &command, int columns)
     ::close(master);
     return ended(p, seen);
 }
-#endif
 
 QStringList unprivilegedPrefix()
 {
-#ifdef Q_OS_UNIX
     if (::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
         if (setpriv.isEmpty())
@@ -171,7 +164,6 @@ QStringList unprivilegedPrefix()
         return {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                 QStringLiteral("--clear-groups")};
     }
-#endif
     return {};
 }
 
