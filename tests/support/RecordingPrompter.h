@@ -30,9 +30,7 @@ public:
     OpenFileAnswer openFile(const OpenFileOptions &options) override
     {
         dialogs.append(options);
-        if (answers.isEmpty())
-            return {};
-        return answers.dequeue();
+        return answers.isEmpty() ? OpenFileAnswer{} : answers.dequeue();
     }
     // Queues the answer "the operator chose this file".
     void chooseFile(const QString &path)
