@@ -19,10 +19,10 @@ namespace nuvora::test {
 
 // Base of the suites that drive the real window: a program folder of its own in a temporary
 // directory (ports/COMn there are the port aliases), fresh state and prompter, and the window
-// made in it with the host start and the process end recorded in m_events.
+// made in it (not yet loaded) with the host start and the process end recorded in m_events.
 class WindowFixture {
 protected:
-    void freshFolder()
+    void freshWindow()
     {
         m_window.reset();
         m_root = std::make_unique<QTemporaryDir>();
@@ -31,6 +31,7 @@ protected:
         m_state = std::make_unique<AppState>();
         m_prompter = {};
         m_events.clear();
+        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recordedShutdown());
     }
     ShutdownActions recordedShutdown()
     {
@@ -41,19 +42,9 @@ protected:
         recorded.endProcess = [this] { m_events << QStringLiteral("end"); };
         return recorded;
     }
-    MainWindow &makeWindow()
-    {
-        m_window = std::make_unique<MainWindow>(*m_state, m_prompter, m_folder, recordedShutdown());
-        return *m_window;
-    }
     QPushButton *start() const { return m_window->findChild<QPushButton *>("Command1"); }
     QLabel *banner() const { return m_window->findChild<QLabel *>("Label1"); }
     QString inFolder(const QString &name) const { return m_folder + '/' + name; }
-    void writeInFolder(const QString &name, const QByteArray &bytes)
-    {
-        writeFile(inFolder(name), bytes);
-    }
-    // The host program beside the program folder, which the shutdown starts.
     QString hostFile() const { return QDir(m_root->path()).absolutePath() + '/' + kHostProgram; }
     QByteArray iniText() const { return readFile(inFolder(QStringLiteral("nuvora.ini"))); }
     static QByteArray settingsText(int com, const QString &language, const QStringList &files = {})
@@ -63,16 +54,25 @@ protected:
             text += "\r\nFILE" + QByteArray::number(i + 1) + "=" + files.value(i).toUtf8();
         return text + "\r\n";
     }
+    static inline const Box kErrorCom{"Com Not Avaible!Please select a NEW com", 16, "Error Com"};
     static int lampTags(const StatusLamps &l) // TX, RX, ER: 123 all unlit
     {
         return 100 * l.lampTag(0) + 10 * l.lampTag(1) + l.lampTag(2);
     }
     QAction *action(const QString &name) const
     {
-        auto *a = m_window->findChild<QAction *>(name);
-        if (!a)
-            qFatal("no action %s", qPrintable(name));
-        return a;
+        QAction *a = m_window->findChild<QAction *>(name);
+        return a ? a : (qFatal("no action %s", qPrintable(name)), nullptr);
+    }
+    // The captions of the checked Com or Language items: "COM&2", "&USB", "Beta", "" for none,
+    // "COM&1,&USB" when the one-mark rule is broken.
+    QString checked(const QString &menu) const
+    {
+        QStringList on;
+        for (QAction *a : action(menu)->menu()->actions())
+            if (a->isChecked())
+                on << a->text();
+        return on.join(QLatin1Char(','));
     }
 
     std::unique_ptr<QTemporaryDir> m_root;

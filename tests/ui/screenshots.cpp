@@ -9,50 +9,46 @@
 
 using namespace nuvora;
 
-namespace {
-
-bool save(QWidget &window, const QString &path)
-{
-    QCoreApplication::processEvents();
-    const bool saved = QTest::qWaitForWindowExposed(&window) && window.grab().save(path);
-    std::fprintf(saved ? stdout : stderr, saved ? "%s\n" : "screenshots: cannot write %s\n",
-                 qPrintable(path));
-    return saved;
-}
-
 // The window in a program folder of its own, so that the real one's settings stay untouched.
 class Screenshots : test::WindowFixture {
 public:
     int run(const QString &source, const QString &sample, const QString &out)
     {
-        freshFolder();
+        freshWindow();
         const QDir from(source);
         for (const QString &name : from.entryList({"*.lng", "VURUVEVI.ROD"}, QDir::Files))
             QFile::copy(from.filePath(name), inFolder(name));
         QDir().mkpath(out);
-        if (!makeWindow().Form_Load()) {
-            std::fprintf(stderr, "screenshots: start-up failed in %s\n", qPrintable(source));
-            return 1;
-        }
+        if (!m_window->Form_Load())
+            return save(nullptr, "start-up in " + source);
         m_window->show();
-        bool ok = save(*m_window, out + "/window-nofile.png");
+        int failed = save(m_window.get(), out + "/window-nofile.png");
         m_prompter.chooseFile(sample);
         m_window->menus().smnuFile0->trigger();
-        ok = save(*m_window, out + "/window-ready.png") && ok;
+        failed |= save(m_window.get(), out + "/window-ready.png");
         m_window->DisableCommands();
         m_window->setProgressMax(m_state->ImageEnd + 1);
         m_window->setProgressValue((m_state->ImageEnd + 1) * 0.4);
         m_window->SetLamp(LampState::TxOn);
         m_window->SetLamp(LampState::RxOn);
-        ok = save(*m_window, out + "/window-busy.png") && ok;
+        failed |= save(m_window.get(), out + "/window-busy.png");
         m_window->EnableCommands();
         m_window->menus().mnuAbo->trigger();
-        ok = m_window->aboutBox() && save(*m_window->aboutBox(), out + "/about.png") && ok;
-        return ok ? 0 : 1;
+        return failed | save(m_window->aboutBox(), out + "/about.png");
+    }
+
+private:
+    // 0 when the picture was written (its path printed), 1 when not.
+    static int save(QWidget *window, const QString &path)
+    {
+        QCoreApplication::processEvents();
+        const bool saved =
+            window && QTest::qWaitForWindowExposed(window) && window->grab().save(path);
+        std::fprintf(saved ? stdout : stderr, saved ? "%s\n" : "screenshots: %s failed\n",
+                     qPrintable(path));
+        return saved ? 0 : 1;
     }
 };
-
-} // namespace
 
 int main(int argc, char **argv)
 {

@@ -8,19 +8,17 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <memory>
-
 int main(int argc, char **argv)
 {
     if (argc != 2)
         return 2;
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    auto state = std::make_unique<nuvora::AppState>();
+    nuvora::AppState state;
     nuvora::WidgetPrompter prompter;
     nuvora::ShutdownActions shutdown = nuvora::systemShutdownActions();
     shutdown.endProcess = [] { QCoreApplication::exit(0); };
-    nuvora::MainWindow window(*state, prompter, QString::fromLocal8Bit(argv[1]), shutdown);
+    nuvora::MainWindow window(state, prompter, QString::fromLocal8Bit(argv[1]), shutdown);
     prompter.setParent(&window);
     if (!window.Form_Load())
         return 1;
