@@ -14,12 +14,12 @@ namespace {
 
 // IMG in args and err stands for the file written from `file` (none when empty), unreadable
 // to the unprivileged user that "@nobody" runs the program as; "@full" runs it on a disk that
-// takes no more than 8 bytes of a file. An empty out or err: that stream stays empty; an err
-// starting '^': stderr is one line that starts so.
+// takes no more than 8 bytes of a file; DATA is the source tree's data folder. An empty out or
+// err: that stream stays empty; an err starting '^': stderr is one line that starts so.
 struct Outcome {
     const char *name;
     QByteArray file;
-    QStringList args;
+    QString args; // ' ' between them
     int status;
     QByteArray out, err;
 };
@@ -35,52 +35,35 @@ const QByteArray kVersion =
 
 const QByteArray kNone = "S9030000FC\n", kOne = "S205000000AA50\n" + kNone, kEnd = "S804000000FB\n",
                  kTwoBytes = "frames: 1 of 16 bytes\n";
-const QStringList kInfo{"info", "IMG"};
 
 // Records the window loads all the same: info warns naming the line. Each is otherwise a
 // valid two-record image.
 const std::vector<Outcome> kOutcomes{
-    {"no data: an error",
-     "S00600004844521B\n",
-     kInfo,
-     3,
-     {},
+    {"no data: an error", "S00600004844521B\n", "info IMG", 3, "",
      "nuvora-cli: error: This file is not an S-record image"},
-    {"no data, Italian by a lower-case name",
-     kNone,
-     kInfo + QStringList{"--lang", "italiano"},
-     3,
-     {},
+    {"no data, Italian by a lower-case name", kNone, "info IMG --lang italiano", 3, "",
      "error: Questo file non "},
-    {"bad count: type mismatch (13)", "S2XX000000\n", kInfo, 4, {}, "error: type mismatch (13): "},
-    {"quiet: no summary, S9 ends the file", kOne, kInfo + QStringList{"-q"}, 0, {}, {}},
+    {"bad count: type mismatch (13)", "S2XX000000\n", "info IMG", 4, "",
+     "error: type mismatch (13): "},
+    {"quiet: no summary, S9 ends the file", kOne, "info IMG -q", 0, "", ""},
     {"21 bad records: the last one counted, not named",
-     QByteArray("S20500000001F8\n").repeated(21) + kNone, kInfo, 0, "length: 1 bytes",
+     QByteArray("S20500000001F8\n").repeated(21) + kNone, "info IMG", 0, "length: 1 bytes",
      "IMG: 1 more records with problems\n"},
-    {"unreadable image",
-     kOne,
-     QStringList{"@nobody"} + kInfo,
-     4,
-     {},
-     "error: permission denied (70): "},
-    {"dump on a full disk",
-     {},
-     {"@full", "info", sourceDataDir() + "/sample.mhx", "--dump", "IMG.bin"},
-     4,
-     "length",
+    {"unreadable image", kOne, "@nobody info IMG", 4, "", "error: permission denied (70): "},
+    {"dump on a full disk", "", "@full info DATA/sample.mhx --dump IMG.bin", 4, "length",
      "cannot write IMG.bin"},
-    {"no command", {}, {}, 2, {}, "error: missing COMMAND"},
-    {"--version", {}, {"--version"}, 0, kVersion, {}},
-    {"a command's -V", {}, {"ports", "-V"}, 0, kVersion, {}},
-    {"wrong checksum", "S20500000001F9\nS20500000102F6\n" + kEnd, kInfo, 0, kTwoBytes,
+    {"no command", "", "", 2, "", "error: missing COMMAND"},
+    {"--version", "", "--version", 0, kVersion, ""},
+    {"a command's -V", "", "ports -V", 0, kVersion, ""},
+    {"wrong checksum", "S20500000001F9\nS20500000102F6\n" + kEnd, "info IMG", 0, kTwoBytes,
      "^nuvora-cli: warning: IMG:2: checksum is F6, the record's bytes give F7"},
-    {"digit that is not hex", "S20500000001F9\nS2050000010GF7\n" + kEnd, kInfo, 0, kTwoBytes,
+    {"digit that is not hex", "S20500000001F9\nS2050000010GF7\n" + kEnd, "info IMG", 0, kTwoBytes,
      "^nuvora-cli: warning: IMG:2: 'G' in column 12 is not a hex digit"},
-    {"count longer than the line", "S20600000001F9\nS20500000102F7\n" + kEnd, kInfo, 0, kTwoBytes,
-     "^nuvora-cli: warning: IMG:1: count 06 asks for 12 digits, the line has 10"},
-    {"count shorter than the line", "S20500000001F9\nS2050000010203F7\n" + kEnd, kInfo, 0,
+    {"count longer than the line", "S20600000001F9\nS20500000102F7\n" + kEnd, "info IMG", 0,
+     kTwoBytes, "^nuvora-cli: warning: IMG:1: count 06 asks for 12 digits, the line has 10"},
+    {"count shorter than the line", "S20500000001F9\nS2050000010203F7\n" + kEnd, "info IMG", 0,
      kTwoBytes, "^nuvora-cli: warning: IMG:2: count 05 asks for 10 digits, the line has 12"},
-    {"no end record: cut at a line", "S20500000001F9\nS20500000102F7\n", kInfo, 0, kTwoBytes,
+    {"no end record: cut at a line", "S20500000001F9\nS20500000102F7\n", "info IMG", 0, kTwoBytes,
      "^nuvora-cli: warning: IMG: no end record (S7, S8 or S9) after line 2"},
 };
 
@@ -122,36 +105,34 @@ const std::vector<Summary> kSummaries{
 // failed; one that ends a line ends the output.
 struct Ports {
     const char *name;
-    QString before;
-    QStringList args;
+    QString before, args; // ' ' between them
     int status;
     QString says, after = {};
 };
-using L = QStringList;
 const std::vector<Ports> kPorts{
-    {"stable name preferred", "", L{"--alias", "7", "/dev/null"}, 0, "COM7 -> BYID/usb-FTDI_A1",
+    {"stable name preferred", "", "--alias 7 /dev/null", 0, "COM7 -> BYID/usb-FTDI_A1",
      "COM7=BYID/usb-FTDI_A1"},
-    {"replaced", "COM7=/dev/zero", L{"--alias", "7", "/dev/full"}, 0,
+    {"replaced", "COM7=/dev/zero", "--alias 7 /dev/full", 0,
      "COM7 -> /dev/full (HOME/ports/COM7), was -> /dev/zero", "COM7=/dev/full"},
-    {"program folder wins", "", L{"--alias", "8", "/dev/zero"}, 0,
-     "warning: FOLDER/ports/COM8 wins", "COM8=/dev/zero"},
-    {"removed", "COM7=/dev/zero COM9=/dev/null", L{"--unalias", "7"}, 0, "COM7: alias removed",
+    {"program folder wins", "", "--alias 8 /dev/zero", 0, "warning: FOLDER/ports/COM8 wins",
+     "COM8=/dev/zero"},
+    {"removed", "COM7=/dev/zero COM9=/dev/null", "--unalias 7", 0, "COM7: alias removed",
      "COM9=/dev/null"},
-    {"none to remove", "", L{"--unalias", "7"}, 4, "no alias"},
-    {"no such device", "", L{"--alias", "7", "/dev/nowhere"}, 4, "no device /dev/nowhere"},
-    {"not a number", "", L{"--unalias", "/dev/null"}, 2, "'/dev/null' is not a port number"},
-    {"stray argument", "", L{"COM3"}, 2,
+    {"none to remove", "", "--unalias 7", 4, "no alias"},
+    {"no such device", "", "--alias 7 /dev/nowhere", 4, "no device /dev/nowhere"},
+    {"not a number", "", "--unalias /dev/null", 2, "'/dev/null' is not a port number"},
+    {"stray argument", "", "COM3", 2,
      "error: unknown argument 'COM3'\ntry 'nuvora-cli ports --help'\n"},
-    {"aliases listed by number, a missing target marked", "COM2=/dev/zero", L{}, 0,
+    {"aliases listed by number, a missing target marked", "COM2=/dev/zero", "", 0,
      "Aliases in FOLDER/ports:\n  COM3     -> FOLDER/gone  (missing: the port will not "
      "open)\n  COM8     -> /dev/full\n  COM12    -> /dev/null\n\nAliases in HOME/ports:\n"
      "  COM2     -> /dev/zero\n\nUSB item",
      "COM2=/dev/zero"},
-    {"USB item: no adapter", "", L{"--sysfs", "BYID"}, 0,
+    {"USB item: no adapter", "", "--sysfs BYID", 0,
      "USB item: no FTDI adapter found (the window would say \"USB port not available\").\n"},
-    {"USB item: the adapter's device", "", L{"--sysfs", "SYSFS", "--folder", "BYID"}, 0,
+    {"USB item: the adapter's device", "", "--sysfs SYSFS --folder BYID", 0,
      "\nUSB item: COM8 (/dev/ttyUSB3)\n"},
-    {"USB item: an alias of its number wins", "", L{"--sysfs", "SYSFS"}, 0,
+    {"USB item: an alias of its number wins", "", "--sysfs SYSFS", 0,
      "USB item: COM8 (FOLDER/ports/COM8)\nwarning: FOLDER/ports/COM8 leads to /dev/full, "
      "not to the adapter's /dev/ttyUSB3\n"},
 };
@@ -174,7 +155,7 @@ private slots:
             m_dir.filePath(QString::number(qHash(QTest::currentDataTag())) + ".mhx");
         if (!row.file.isEmpty())
             writeFile(path, row.file);
-        QStringList prefix, args = row.args;
+        QStringList prefix, args = row.args.split(' ', Qt::SkipEmptyParts);
         if (args.value(0) == "@nobody") {
             QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
             prefix = unprivilegedPrefix();
@@ -182,6 +163,7 @@ private slots:
             prefix = {"prlimit", "--fsize=8"};
         }
         args = args.mid(prefix.isEmpty() ? 0 : 1).replaceInStrings("IMG", path);
+        args.replaceInStrings("DATA", sourceDataDir());
         QByteArray err = QByteArray(row.err).replace("IMG", path.toUtf8());
         const ProgramRun r = runProgram(prefix + QStringList{cli()} + args);
         QCOMPARE(r.status, row.status);
@@ -234,12 +216,9 @@ private slots:
             QVERIFY(test::linkPort(user, alias.mid(3, 1).toInt(), alias.mid(5)));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config.path());
-        QStringList args = row.args;
-        for (QString &a : args)
-            a = fill(a);
         const auto r = test::runProgram(
             QStringList{test::cli(), "ports", "--by-id", byId.path(), "--folder", folder.path()} +
-                args,
+                fill(row.args).split(' ', Qt::SkipEmptyParts),
             env);
         QCOMPARE(r.status, row.status);
         const QByteArray shown = row.status ? r.err : r.out, part = fill(row.says).toUtf8();

@@ -1,6 +1,6 @@
-// nuvora-cli program and read as a user runs them: options, exit status, messages, the bar,
-// Ctrl-C, the EEPROM, and read's S-record file that srec_cat and our own reader take as the
-// same bytes.
+// nuvora-cli program and read as a user runs them: options, exit status, messages, --verify,
+// the bar, Ctrl-C, the EEPROM, and read's S-record file that srec_cat and our own reader take as
+// the same bytes.
 #include "CliTest.h"
 #include "Rows.h"
 
@@ -14,79 +14,76 @@ using namespace nuvora;
 
 namespace {
 
-// The image's first `written` bytes, then bytes as the erased device left them.
-void checkEeprom(const devsim::DeviceSimulator &sim, const QByteArray &image, int written)
-{
-    QCOMPARE(test::toBytes(sim.eeprom()),
-             image.left(written) + QByteArray(65536 - written, '\xFF'));
-}
-
-// In args and says: @image, @text and @bad (a record with a wrong checksum) are files of the
-// folder, @dev, @dev2 and @dev3 the simulated devices (one per ';' in `devices`, their faults),
-// @link a second name for @dev; @nobody first runs the program as a user without rights.
-// `says`: parts of stderr, '|' between them, empty: none; `written`: image bytes in @dev's
-// EEPROM, -1: not checked.
+// In args and says: @image, @text, @bad (a record with a wrong checksum) and @high (@image at
+// 0x1000, by srec_cat) are files of the folder, @dev, @dev2 and @dev3 the simulated devices
+// (one per ';' in `devices`, their faults), @link a second name for @dev; @nobody first runs the
+// program as a user without rights. `says`: parts of stderr, '|' between them, empty: none;
+// `frames`: how the last three frames @dev received begin, in hex.
 struct Run {
     const char *name;
-    QStringList args;
+    QString args; // ' ' between them
     QString devices;
     int status;
     QString says;
-    int written = -1;
+    QString frames = {};
 };
-using L = QStringList;
-const L kRun{"program", "@image", "--port", "@dev"}, kRead{"read", "-p", "@dev"},
-    kOut{"-o", "x.mhx"};
+const QString kRun = "program @image --port @dev", kRead = "read -p @dev ", kVerify = " --verify";
 const std::vector<Run> kRuns{
     {"success names port, bytes, resends, time", kRun, "", 0,
      "probing @dev...\n|progress 100%  40/40 bytes  3/3 frames  |Programming complete: The "
      "whole image has been written to the EEPROM. @dev: 40 of 40 bytes written, 0 frames "
      "resent, 0.",
-     40},
-    {"quiet success says nothing", kRun + L{"-q"}, "", 0, "", 40},
-    {"missing port", {"program", "@image"}, "", 2, "error: missing --port PORT", 0},
-    {"two images", kRun + L{"@text"}, "", 2, "error: one IMAGE only, got '@text' too", 0},
-    {"unknown option", kRun + L{"--fast"}, "", 2, "error: unknown option '--fast'", 0},
-    {"--port without value", L{"program", "@image", "--port"}, "", 2,
-     "error: missing value after '--port'", 0},
-    {"same device through a link", kRun + L{"-p", "@link"}, "", 2,
-     "error: --port @dev and --port @link are the same device (@dev)", 0},
-    {"--strict refuses a bad record", L{"program", "--strict", "@bad", "-p", "@dev"}, "", 3,
-     "@bad:2: checksum is F6|nothing written", 0},
-    {"port does not exist", L{"program", "@image", "-p", "/dev/nuvora-none"}, "", 5,
+     "cf cf cf"}, // nothing read back without --verify
+    {"quiet success says nothing", kRun + " -q", "", 0, "", "cf cf cf"},
+    {"missing port", "program @image", "", 2, "error: missing --port PORT"},
+    {"two images", kRun + " @text", "", 2, "error: one IMAGE only, got '@text' too"},
+    {"unknown option", kRun + " --fast", "", 2, "error: unknown option '--fast'"},
+    {"--port without value", "program @image --port", "", 2, "error: missing value after '--port'"},
+    {"same device through a link", kRun + " -p @link", "", 2,
+     "error: --port @dev and --port @link are the same device (@dev)"},
+    {"--strict refuses a bad record", "program --strict @bad -p @dev", "", 3,
+     "@bad:2: checksum is F6|nothing written"},
+    {"port does not exist", "program @image -p /dev/nuvora-none", "", 5,
      "nuvora-cli: error: Communication failure: |/dev/nuvora-none: 0 of 40 bytes written"},
-    {"rejected acknowledgement told with -v", kRun + L{"-v"}, "bad-ack-first=1", 0,
+    {"rejected acknowledgement told with -v", kRun + " -v", "bad-ack-first=1", 0,
      "frame 1 (address 0x0000) sent again: the acknowledgement was wrong|40 of 40 bytes "
-     "written, 1 frames resent",
-     40},
-    {"late probe answer told with -v", kRun + L{"--verbose"}, "ignore-first=1", 0,
-     "probe sent again: no answer in time|40 of 40 bytes written, 1 frames resent", 40},
-    {"no rights on the terminal: the dialout group named", L{"@nobody"} + kRun, "", 5,
+     "written, 1 frames resent"},
+    {"late probe answer told with -v", kRun + " --verbose", "ignore-first=1", 0,
+     "probe sent again: no answer in time|40 of 40 bytes written, 1 frames resent"},
+    {"no rights on the terminal: the dialout group named", "@nobody " + kRun, "", 5,
      "error: Communication failure|dialout"},
-    {"unreadable language named in a warning", kRun + L{"--lang", "Klingon"}, "", 0,
-     "nuvora-cli: warning: cannot read the language file |/Klingon.lng;|Programming "
-     "complete",
-     40},
-    // Several ports: every line labelled, and the first port in the order given that
-    // failed decides the status.
-    {"gang: the first failure decides", kRun + L{"-p", "@dev2", "-p", "@dev3"},
+    {"unreadable language named in a warning", kRun + " --lang Klingon", "", 0,
+     "nuvora-cli: warning: cannot read the language file |/Klingon.lng;|Programming complete"},
+    // Several ports: every line labelled, the first failing port in the order given decides.
+    {"gang: the first failure decides", kRun + " -p @dev2 -p @dev3",
      "silent-after=0;;silent-after=2", 6,
      "@dev: error: The device does not answer. Check the cable, the port and the power "
      "supply, then try again. @dev: 0 of 40 bytes written, 4 frames resent, |@dev2: "
      "Programming complete: |@dev3: error: Writing stopped: the device did not confirm a "
      "block. The EEPROM now holds an incomplete image. @dev3: 16 of 40 bytes written, 4 "
-     "frames resent|nuvora-cli: 1 of 3 devices programmed\n",
-     0},
+     "frames resent|nuvora-cli: 1 of 3 devices programmed\n"},
     // read refuses these before it opens the port.
-    {"read: negative length", kRead + L{"--length", "-5"} + kOut, "", 2, "--length -5: not"},
-    {"read: zero length", kRead + L{"--length", "0"} + kOut, "", 2, "--length 0: not"},
-    {"read: past the last address", kRead + L{"--start", "0xFFF0", "--length", "17"} + kOut, "", 2,
+    {"read: negative length", kRead + "--length -5 -o x.mhx", "", 2, "--length -5: not"},
+    {"read: zero length", kRead + "--length 0 -o x.mhx", "", 2, "--length 0: not"},
+    {"read: past the last address", kRead + "--start 0xFFF0 --length 17 -o x.mhx", "", 2,
      "goes past the device's"},
-    {"read: missing -o", kRead + L{"--length", "16"}, "", 2, "error: missing -o FILE"},
-    {"read: -o a folder", kRead + L{"--length", "16", "-o", "/"}, "", 4,
-     "cannot write /: it is a folder"},
-    {"read: -o in no folder", kRead + L{"--length", "16", "-o", "/none/x.mhx"}, "", 4,
+    {"read: missing -o", kRead + "--length 16", "", 2, "error: missing -o FILE"},
+    {"read: -o a folder", kRead + "--length 16 -o /", "", 4, "cannot write /: it is a folder"},
+    {"read: -o in no folder", kRead + "--length 16 -o /none/x.mhx", "", 4,
      "cannot write /none/x.mhx: no folder /none"},
+    // --verify: read frames of 16 bytes (length field 15) at the write frames' addresses, the
+    // last page whole: 0F 00 addrLo addrHi checksum.
+    {"verify gang: good, silent mid-check, worn byte", kRun + " -p @dev2 -p @dev3" + kVerify,
+     ";fault-at=6,silent-after=0;corrupt=18", 7,
+     "@dev: Programming complete: |40 of 40 bytes written, 0 frames resent, |; 48 bytes read "
+     "back, no difference\n|@dev2: error: Verify stopped: the device did not answer a read "
+     "frame.|; the read frame at 0x0010 was not answered, 16 of 48 bytes read back\n|@dev3: "
+     "error: Verify failed: |; first difference at 0x0012, 1 of 48 bytes read back differ\n|"
+     "nuvora-cli: 1 of 3 devices programmed\n",
+     "0f0000000f 0f0010001f 0f0020002f"},
+    // Worn bytes across a page's end and past the image's end, named as the image's addresses.
+    {"verify: every difference counted", "program @high -p @dev" + kVerify, "corrupt=30,count=12",
+     8, "first difference at 0x101E, 12 of 48 bytes"},
 };
 
 // `last`: on the bar line left behind.
@@ -141,17 +138,24 @@ private slots:
         test::openUpForOthers(m_dir.filePath("image.mhx"));
         test::writeFile(m_dir.filePath("text.mhx"), "just some words\r\n");
         test::writeFile(m_dir.filePath("bad.mhx"), "S20500000001F9\nS20500000102F6\nS8030000FC\n");
+        test::writeFile(m_dir.filePath("image.bin"), m_image);
+        const auto r = test::runProgram({"srec_cat", m_dir.filePath("image.bin"), "-binary",
+                                         "-offset", "0x1000", "-o", m_dir.filePath("high.mhx"),
+                                         "-motorola", "-address-length=3"});
+        QVERIFY2(r.status == 0, r.err.constData());
     }
 
     void program_data() { test::indexRows(kRuns); }
     void program()
     {
         const Run &row = test::currentRow(kRuns);
-        QStringList args = row.args;
         std::vector<std::unique_ptr<devsim::DeviceSimulator>> sims;
-        for (const QString &device : row.devices.split(';'))
-            sims.push_back(test::startDevice(test::simFaults(device)));
-        const QString link = m_dir.filePath("link-" + QString::number(qHash(args.join(' '))));
+        for (const QString &device : row.devices.split(';')) {
+            devsim::SimOptions o = test::simFaults(device);
+            o.logFrames = 3;
+            sims.push_back(test::startDevice(o));
+        }
+        const QString link = m_dir.filePath("link-" + QString::number(qHash(row.args)));
         QFile::remove(link);
         QVERIFY(QFile::link(test::devicePath(*sims[0]), link));
         const auto fill = [&](QString text) {
@@ -159,10 +163,9 @@ private slots:
                 text.replace(QString("@dev%1").arg(i), test::devicePath(*sims[i - 1]));
             return text.replace("@dev", test::devicePath(*sims[0]))
                 .replace("@link", link)
-                .replace(QRegularExpression("@(image|text|bad)"), m_dir.filePath("\\1.mhx"));
+                .replace(QRegularExpression("@(image|text|bad|high)"), m_dir.filePath("\\1.mhx"));
         };
-        for (QString &a : args)
-            a = fill(a);
+        QStringList args = fill(row.args).split(' ', Qt::SkipEmptyParts);
         QStringList command{test::cli()};
         if (args.first() == "@nobody") { // root may open any terminal, this user not ours
             if (::geteuid() != 0)
@@ -184,8 +187,10 @@ private slots:
             QVERIFY2(r.err.count('\n') == (row.status == 2 ? 2 : 1), r.err.constData());
         if (row.status >= 2 && row.status <= 4)
             QCOMPARE(sims[0]->stats().requests, 0);
-        if (row.written >= 0)
-            checkEeprom(*sims[0], m_image, row.written);
+        const QList<QByteArray> last = test::requestsHex(*sims[0]);
+        const QStringList frames = row.frames.split(' ', Qt::SkipEmptyParts);
+        for (int i = 0; i < frames.size(); ++i)
+            QVERIFY2(last.value(i).startsWith(frames[i].toUtf8()), last.join(' ').constData());
     }
 
     // Programmed, then read back: the device holds the image, its last page padded with 0xFF.
@@ -302,7 +307,8 @@ private slots:
         const int written = m.captured(1).toInt();
         QVERIFY2(written >= 16 && written < 8192 && written % 16 == 0, err.constData());
         QCOMPARE(sim->stats().writes * 16, written); // no frame beyond the last acknowledged
-        checkEeprom(*sim, image, written);
+        QCOMPARE(test::toBytes(sim->eeprom()),
+                 image.left(written) + QByteArray(65536 - written, '\xFF'));
     }
 };
 

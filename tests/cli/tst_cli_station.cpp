@@ -1,9 +1,9 @@
 // nuvora-cli program as a production station: the records and --json a factory system reads,
 // and --continuous left running while devices come and go.
 #include "CliTest.h"
+#include "Rows.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
@@ -19,14 +19,40 @@ namespace {
 const QByteArray kImage = "123456789";
 const QString kImageCrc = QStringLiteral("cbf43926");
 
-QJsonObject parsedLine(const QByteArray &line)
-{
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-    if (!doc.isObject())
-        qWarning("not a JSON object (%s): %s", qPrintable(error.errorString()), line.constData());
-    return doc.object();
-}
+// Each station process programs its own devices (their faults) and appends to one record file
+// that already holds a line; the first also prints --json.
+struct Records {
+    const char *name;
+    QStringList faults;
+    int stations, status;
+};
+const std::vector<Records> kRecords{
+    {"one device programmed", {""}, 1, 0},
+    {"gang: silent device recorded as no-answer", {"", "silent-after=0"}, 1, 6},
+    {"two stations append to one file", {"", ""}, 2, 0},
+    {"record file cannot be opened", {""}, 1, 4}};
+
+// A station left running on COM77, the user's alias to one simulated device; each step, '|'
+// between, is what an operator does (start, unlink, link), or a wait for what the station says
+// (until TEXT) or sends (probes N). `runs`: write frames the device received, one per run;
+// `failed` 1: answers slowed, so that the stop falls in a run.
+struct Continuous {
+    const char *name;
+    QString steps;
+    int runs, programmed, failed;
+};
+const std::vector<Continuous> kContinuous{
+    {"device stays attached: programmed once", "start|until programmed 1, failed 0|probes 2", 1, 1,
+     0},
+    {"alias made after the start: followed",
+     "unlink|start|until waiting for a device on COM77 (/dev/ttyUSB72)|link|until programmed 1, "
+     "failed 0",
+     1, 1, 0},
+    {"link removed and re-created: programmed twice",
+     "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until programmed "
+     "2, failed 0|probes 1",
+     2, 2, 0},
+    {"stopped during a run: counted as failed", "start|until probing", 0, 0, 1}};
 
 } // namespace
 
@@ -36,8 +62,7 @@ class CliStationTest : public QObject {
     QTemporaryDir m_dir;
     QString image() const { return m_dir.filePath("check.mhx"); }
 
-    // A record as a factory system reads it, field by field: a device programmed, or a silent
-    // one.
+    // A record as a factory system reads it, field by field: a device programmed or a silent one.
     void checkRecord(const QJsonObject &r, const QString &device, bool programmed,
                      const QDateTime &from)
     {
@@ -64,24 +89,10 @@ class CliStationTest : public QObject {
 private slots:
     void initTestCase() { test::writeSRecords(image(), kImage); }
 
-    // Each station process programs its own devices and appends to one record file that
-    // already holds a line; the first also prints --json.
-    void records_data()
-    {
-        QTest::addColumn<QStringList>("faults"); // one device per entry, per station
-        QTest::addColumn<int>("stations");
-        QTest::addColumn<int>("status");
-        QTest::newRow("one device programmed") << QStringList{""} << 1 << 0;
-        QTest::newRow("gang: silent device recorded as no-answer")
-            << QStringList{"", "silent-after=0"} << 1 << 6;
-        QTest::newRow("two stations append to one file") << QStringList{"", ""} << 2 << 0;
-        QTest::newRow("record file cannot be opened") << QStringList{""} << 1 << 4;
-    }
+    void records_data() { test::indexRows(kRecords); }
     void records()
     {
-        QFETCH(QStringList, faults);
-        QFETCH(int, stations);
-        QFETCH(int, status);
+        const auto &[name, faults, stations, status] = test::currentRow(kRecords);
         const bool unopenable = status == 4;
         const QString file = m_dir.filePath(unopenable ? "missing/rec.jsonl" : "rec.jsonl");
         test::writeFile(m_dir.filePath("rec.jsonl"), "{\"earlier\":1}\n");
@@ -116,7 +127,7 @@ private slots:
         QCOMPARE(lines.size(), int(sims.size()));
         QSet<int> recorded; // each device once
         for (const QByteArray &line : lines) {
-            const QJsonObject r = parsedLine(line);
+            const QJsonObject r = QJsonDocument::fromJson(line).object();
             int k = int(sims.size()) - 1;
             while (k >= 0 && test::devicePath(*sims[k]) != r["port"].toString())
                 --k;
@@ -125,7 +136,7 @@ private slots:
             checkRecord(r, test::devicePath(*sims[k]), faults[k % faults.size()].isEmpty(), from);
         }
         // The document on stdout: the first station's results in port order, nothing else.
-        const QJsonObject doc = parsedLine(runs[0]->readAllStandardOutput());
+        const QJsonObject doc = QJsonDocument::fromJson(runs[0]->readAllStandardOutput()).object();
         const QJsonArray results = doc["results"].toArray();
         QCOMPARE(results.size(), faults.size());
         for (int k = 0; k < faults.size(); ++k)
@@ -136,43 +147,15 @@ private slots:
         QCOMPARE(doc["image_crc32"].toString(), kImageCrc);
     }
 
-    // A station left running on COM77, the user's alias to one simulated device; each step is
-    // what an operator does, or a wait for what the station says or sends.
-    void continuous_data()
-    {
-        // '|' between: start, until TEXT, unlink, link, probes N
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<int>("runs"); // write frames the device received: one per run
-        QTest::addColumn<int>("programmed");
-        QTest::addColumn<int>("failed"); // 1: answers slowed, so that the stop falls in a run
-        const auto row = [](const char *name, const QString &steps, int runs, int programmed,
-                            int failed) {
-            QTest::newRow(name) << steps << runs << programmed << failed;
-        };
-        row("device stays attached: programmed once", "start|until programmed 1, failed 0|probes 2",
-            1, 1, 0);
-        row("alias made after the start: followed",
-            "unlink|start|until waiting for a device on COM77 (/dev/ttyUSB72)|link|until "
-            "programmed 1, failed 0",
-            1, 1, 0);
-        row("link removed and re-created: programmed twice",
-            "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until "
-            "programmed 2, failed 0|probes 1",
-            2, 2, 0);
-        row("stopped during a run: counted as failed", "start|until probing", 0, 0, 1);
-    }
+    void continuous_data() { test::indexRows(kContinuous); }
     void continuous()
     {
-        QFETCH(QString, steps);
-        QFETCH(int, runs);
-        QFETCH(int, programmed);
-        QFETCH(int, failed);
+        const auto &[name, steps, runs, programmed, failed] = test::currentRow(kContinuous);
         auto sim = test::startDevice(test::simFaults(failed ? "late-ms=400" : ""));
         const QString config = m_dir.filePath("config");
         const QString alias = config + "/Nuvora/ports/COM77";
-        QDir().mkpath(QFileInfo(alias).path());
         QFile::remove(alias);
-        QVERIFY(QFile::link(test::devicePath(*sim), alias));
+        QVERIFY(test::linkPort(config + "/Nuvora", 77, test::devicePath(*sim)));
         QProcess station;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config);
@@ -211,7 +194,8 @@ private slots:
         const QList<QByteArray> lines = station.readAllStandardOutput().split('\n');
         QCOMPARE(lines.size(), programmed + failed + 1);
         for (const QByteArray &line : lines.mid(0, lines.size() - 1))
-            QCOMPARE(parsedLine(line)["port"].toString(), QStringLiteral("COM77"));
+            QCOMPARE(QJsonDocument::fromJson(line).object()["port"].toString(),
+                     QStringLiteral("COM77"));
     }
 };
 
