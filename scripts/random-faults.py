@@ -14,19 +14,20 @@ import pathlib
 import random
 import re
 
-# (pattern, replacement, what it breaks); each applies to one occurrence on one line.
+# (Python pattern, the same for sed, replacement, what it breaks); each applies to one
+# occurrence on one line.
 SWAPS = [
-    (r" < ", " <= ", "< became <="),
-    (r" <= ", " < ", "<= became <"),
-    (r" > ", " >= ", "> became >="),
-    (r" >= ", " > ", ">= became >"),
-    (r" == ", " != ", "== became !="),
-    (r" != ", " == ", "!= became =="),
-    (r" && ", " || ", "&& became ||"),
-    (r" \|\| ", " \&\& ", "|| became &&"),
-    (r"\btrue\b", "false", "true became false"),
-    (r"\bfalse\b", "true", "false became true"),
-    (r"\(!", "(", "a negation dropped"),
+    (r" < ", " < ", " <= ", "< became <="),
+    (r" <= ", " <= ", " < ", "<= became <"),
+    (r" > ", " > ", " >= ", "> became >="),
+    (r" >= ", " >= ", " > ", ">= became >"),
+    (r" == ", " == ", " != ", "== became !="),
+    (r" != ", " != ", " == ", "!= became =="),
+    (r" && ", " \&\& ", " || ", "and became or"),
+    (r" \|\| ", " || ", " \&\& ", "or became and"),
+    (r"\btrue\b", "\\btrue\\b", "false", "true became false"),
+    (r"\bfalse\b", "\\bfalse\\b", "true", "false became true"),
+    (r"\(!", "(!", "(", "a negation dropped"),
 ]
 NUMBER = re.compile(r"(?<![\w.])(\d+)(?![\w.])")
 CALL = re.compile(r"^\s+[A-Za-z_][\w:.>-]*(\([^;]*\))?;\s*$")  # a call standing alone
@@ -37,9 +38,9 @@ def candidates(path, text):
         code = line.split("//")[0]
         if '"' in code or "'" in code or code.lstrip().startswith(("#", "*", "/*")):
             continue
-        for pattern, replacement, what in SWAPS:
+        for pattern, sed_pattern, replacement, what in SWAPS:
             for k, _ in enumerate(re.finditer(pattern, code), 1):
-                sed = f"{number}s/{pattern}/{replacement}/{k}"
+                sed = f"{number}s/{sed_pattern}/{replacement}/{k}"
                 yield f"{path}|{sed}|line {number}: {what}"
         for k, m in enumerate(NUMBER.finditer(code), 1):
             value = int(m.group(1))
@@ -61,7 +62,7 @@ def main():
             if "win32" not in path.parts:  # built for Windows only
                 pool += candidates(path.as_posix(), path.read_text())
     random.seed(args.s)
-    print(f"# {args.n} of {len(pool)} faults drawn with seed {args.s}")
+    print(f"# {min(args.n, len(pool))} of {len(pool)} faults drawn with seed {args.s}")
     for fault in random.sample(pool, min(args.n, len(pool))):
         print(fault)
 
