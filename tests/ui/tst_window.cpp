@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -197,6 +199,41 @@ private slots:
             WidgetPrompter().message(QStringLiteral("Not available\rPlease select"), style, title);
             QCOMPARE(seen,
                      (QStringList{QString::number(icon), shown, "Not available\nPlease select"}));
+        }
+    }
+    // The real open dialog: only the filter's files offered, a name typed without its extension
+    // given the default one, a file that is not there refused; cancelling answers nothing.
+    void fileDialog()
+    {
+        QTemporaryDir dir;
+        test::writeFile(dir.filePath("a.mhx"), "S9030000FC\r\n");
+        for (const QString &typed : QStringList{"a", "gone.mhx", ""}) {
+            QStringList seen;
+            QTimer closer; // a refused name leaves the dialog open: cancel it then
+            connect(&closer, &QTimer::timeout, [&] {
+                QWidget *w = QApplication::activeModalWidget();
+                auto *d = qobject_cast<QFileDialog *>(w);
+                if (!d && qobject_cast<QDialog *>(w)) // Qt's own "File not found" box
+                    return static_cast<QDialog *>(w)->reject();
+                if (!d)
+                    return;
+                if (!seen.isEmpty())
+                    return d->reject();
+                seen << d->nameFilters() << QString::number(d->fileMode());
+                d->setDirectory(dir.path());
+                if (typed.isEmpty())
+                    return d->reject();
+                d->findChild<QLineEdit *>("fileNameEdit")->setText(typed);    // as typed
+                QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection); // Open pressed
+            });
+            closer.start(50);
+            const OpenFileAnswer a =
+                WidgetPrompter().openFile({"mhx", "Fujitsu S-file (*.mhx)|*.mhx"});
+            QCOMPARE(seen, (QStringList{"Fujitsu S-file (*.mhx)", "1"})); // 1: ExistingFile
+            const bool chosen = typed == "a";
+            QCOMPARE(a.cancelled, !chosen);
+            QCOMPARE(a.fileName, chosen ? dir.filePath("a.mhx") : QString());
+            QCOMPARE(a.fileTitle, chosen ? "a.mhx" : QString());
         }
     }
     // Each keeps the host from starting (the window's close starts it in session()):
