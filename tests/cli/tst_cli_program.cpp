@@ -74,11 +74,11 @@ const std::vector<Run> kRuns{
     // --verify: read frames of 16 bytes (length field 15) at the write frames' addresses, the
     // last page whole: 0F 00 addrLo addrHi checksum.
     {"verify gang: good, silent mid-check, worn byte", kRun + " -p @dev2 -p @dev3" + kVerify,
-     ";fault-at=6,silent-after=0;corrupt=18", 7,
+     ";fault-at=6,silent-after=0;corrupt=0", 7,
      "@dev: Programming complete: |40 of 40 bytes written, 0 frames resent, |; 48 bytes read "
      "back, no difference\n|@dev2: error: Verify stopped: the device did not answer a read "
      "frame.|; the read frame at 0x0010 was not answered, 16 of 48 bytes read back\n|@dev3: "
-     "error: Verify failed: |; first difference at 0x0012, 1 of 48 bytes read back differ\n|"
+     "error: Verify failed: |; first difference at 0x0000, 1 of 48 bytes read back differ\n|"
      "nuvora-cli: 1 of 3 devices programmed\n",
      "0f0000000f 0f0010001f 0f0020002f"},
     // Worn bytes across a page's end and past the image's end, named as the image's addresses.
