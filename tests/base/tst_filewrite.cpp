@@ -1,6 +1,6 @@
 #include "base/FileWrite.h"
 
-#include "TestFiles.h"
+#include "Fixtures.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

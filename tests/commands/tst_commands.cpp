@@ -1,7 +1,7 @@
 // The File menu's load commands and the Language menu, on a program folder of their own.
+#include "Fixtures.h"
 #include "RecordingPrompter.h"
 #include "Rows.h"
-#include "TestFiles.h"
 #include "commands/LanguageMenu.h"
 #include "commands/LoadCommands.h"
 #include "settings/SettingsFile.h"

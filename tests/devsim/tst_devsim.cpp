@@ -4,7 +4,6 @@
 
 #include "Fixtures.h"
 #include "SimulatedDevice.h"
-#include "TestFiles.h"
 
 #include <QFileInfo>
 #include <QProcess>

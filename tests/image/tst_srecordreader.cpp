@@ -2,9 +2,7 @@
 #include "image/SRecordWriter.h"
 
 #include "Fixtures.h"
-#include "Programs.h"
 #include "RecordingPrompter.h"
-#include "TestFiles.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>

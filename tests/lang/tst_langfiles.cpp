@@ -1,7 +1,7 @@
 #include "base/TextFile.h"
 #include "lang/LangTable.h"
 
-#include "TestFiles.h"
+#include "Fixtures.h"
 
 #include <QTemporaryDir>
 #include <QTest>

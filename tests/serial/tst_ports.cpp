@@ -5,7 +5,6 @@
 #include "serial/UsbSerialLookup.h"
 
 #include "Fixtures.h"
-#include "TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>

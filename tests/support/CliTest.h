@@ -1,9 +1,7 @@
 #pragma once
 // What the nuvora-cli suites share: the program, simulated devices with faults, files, runs.
 #include "Fixtures.h"
-#include "Programs.h"
 #include "SimulatedDevice.h"
-#include "TestFiles.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Fixtures.h"
 #include "RecordingPrompter.h"
-#include "TestFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusLamps.h"
 

@@ -1,2 +1,0 @@
-#pragma once
-#include "Fixtures.h" // one header holds all the shared fixtures
