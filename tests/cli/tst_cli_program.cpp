@@ -93,13 +93,15 @@ struct Bar {
     QString device;
     int status;
     QString last;
+    bool verify = false; // the check draws a bar of its own, on the next line
 };
 const std::vector<Bar> kBars{
     // Too narrow for the rate: the figures give way before the bar does.
     {"40 columns", 40, "baud=115200", 0, "100%  256/256 frames"},
     // Frames faster than redraws, then five silent seconds: the bar must show them before the
     // outcome draws it once more.
-    {"fast frames, then silence", 80, "silent-after=100", 7, " 99/256 frames"}};
+    {"fast frames, then silence", 80, "silent-after=100", 7, " 99/256 frames"},
+    {"--verify: two bars", 80, "baud=115200", 0, "100%  4096/4096 bytes  256/256 frames", true}};
 
 // `from` and `count`: the range as numbers; count 0: the read fails.
 struct Read {
@@ -240,12 +242,14 @@ private slots:
     void bar_data() { test::indexRows(kBars); }
     void bar()
     {
-        const auto &[name, columns, device, status, last] = test::currentRow(kBars);
+        const auto &[name, columns, device, status, last, verify] = test::currentRow(kBars);
         test::writeSRecords(m_dir.filePath("bar.mhx"), test::randomBytes(4096));
         auto sim = test::startDevice(test::simFaults(device));
-        const auto r = test::runOnTerminal(
-            {test::cli(), "program", m_dir.filePath("bar.mhx"), "-p", test::devicePath(*sim)},
-            columns);
+        QStringList command{test::cli(), "program", m_dir.filePath("bar.mhx"), "-p",
+                            test::devicePath(*sim)};
+        if (verify)
+            command << "--verify";
+        const auto r = test::runOnTerminal(command, columns);
         QCOMPARE(r.status, status);
         int barLines = 0, draws = 0, withLast = 0;
         for (const QByteArray &line : r.err.split('\n')) {
@@ -263,7 +267,7 @@ private slots:
             if (draws > before) // what stays on screen: the last drawing
                 QVERIFY2(shown.last().contains(last.toUtf8()), line.constData());
         }
-        QCOMPARE(barLines, 1);
+        QCOMPARE(barLines, 1 + verify);
         QVERIFY2(draws > 1 && withLast >= (status ? 2 : 1), r.err.constData());
     }
 

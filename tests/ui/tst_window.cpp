@@ -138,7 +138,8 @@ private slots:
         QVERIFY(m_window->Form_Load());
         QVERIFY(!m_window->windowIcon().isNull());
         action("smnuFile0")->trigger();
-        QVERIFY(!banner()->isHidden() && banner()->textFormat() == Qt::PlainText);
+        QVERIFY(!banner()->isHidden() && banner()->textFormat() == Qt::PlainText &&
+                banner()->frameShape() == QFrame::Box);
         action("smnuLingue1")->trigger(); // Alpha (20 lines) -> Beta (25)
         QCOMPARE(checked("mnuLingue"), "Beta");
         QCOMPARE(action("mnuFile")->text() + start()->text(), "Beta 1Beta 6");
