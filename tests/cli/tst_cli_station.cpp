@@ -35,11 +35,12 @@ const std::vector<Records> kRecords{
 // A station left running on COM77, the user's alias to one simulated device; each step, '|'
 // between, is what an operator does (start, unlink, link), or a wait for what the station says
 // (until TEXT) or sends (probes N). `runs`: write frames the device received, one per run;
-// `failed` 1: answers slowed, so that the stop falls in a run.
+// `faults`: the device's.
 struct Continuous {
     const char *name;
     QString steps;
     int runs, programmed, failed;
+    QString faults = {};
 };
 const std::vector<Continuous> kContinuous{
     {"device stays attached: programmed once", "start|until programmed 1, failed 0|probes 2", 1, 1,
@@ -52,7 +53,12 @@ const std::vector<Continuous> kContinuous{
      "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until programmed "
      "2, failed 0|probes 1",
      2, 2, 0},
-    {"stopped during a run: counted as failed", "start|until probing", 0, 0, 1}};
+    // A device that stops answering has been taken away, though its port stays.
+    {"device falls silent: waiting again",
+     "start|until programmed 1, failed 0|until waiting for a device on COM77", 1, 1, 0,
+     "silent-after=3"}, // the presence probe, the run's probe, its write
+    // Answers slowed, so that the stop falls in a run.
+    {"stopped during a run: counted as failed", "start|until probing", 0, 0, 1, "late-ms=400"}};
 
 } // namespace
 
@@ -150,8 +156,8 @@ private slots:
     void continuous_data() { test::indexRows(kContinuous); }
     void continuous()
     {
-        const auto &[name, steps, runs, programmed, failed] = test::currentRow(kContinuous);
-        auto sim = test::startDevice(test::simFaults(failed ? "late-ms=400" : ""));
+        const auto &[name, steps, runs, programmed, failed, faults] = test::currentRow(kContinuous);
+        auto sim = test::startDevice(test::simFaults(faults));
         const QString config = m_dir.filePath("config");
         const QString alias = config + "/Nuvora/ports/COM77";
         QFile::remove(alias);

@@ -75,6 +75,7 @@ private slots:
         QCOMPARE(answerBytes(write, q.lengthField), r.answerBytes);
         // The device reads the same fields back off the line.
         QCOMPARE(parsed->write, write);
+        QCOMPARE(int(parsed->command), write ? 4 : 0); // the page write, or the plain read
         QCOMPARE(int(parsed->address), r.address);
         QCOMPARE(int(parsed->lengthField), write ? 15 : r.lengthField);
         QCOMPARE(int(parsed->checksum), int(raw(line)[line.size() - 1]));

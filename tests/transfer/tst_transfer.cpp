@@ -224,6 +224,7 @@ private slots:
         QCOMPARE(s.view.progressMax, m > 1 || ok ? double(r.bytes) : 0.0);
         QCOMPARE(s.view.lamps, lamps);
         QCOMPARE(test::requestAddresses(*s.sim), requests);
+        QCOMPARE(test::requestsHex(*s.sim).value(0), "0000040004"); // the probe: 1 byte at 4
         QCOMPARE(s.view.locks, QStringLiteral("de"));
         const QByteArray eeprom = test::toBytes(s.sim->eeprom());
         const QByteArray image = test::expectedEeprom(s.image);

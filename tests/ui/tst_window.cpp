@@ -141,6 +141,8 @@ private slots:
         QVERIFY(!banner()->isHidden() && banner()->textFormat() == Qt::PlainText &&
                 banner()->frameShape() == QFrame::Box);
         action("smnuLingue1")->trigger(); // Alpha (20 lines) -> Beta (25)
+        action("smnuLingue0")->trigger(); // and back to 20 lines: refused
+        QCOMPARE(m_prompter.boxes.takeLast(), (Box{"Check file message!", 48, "Wrong file"}));
         QCOMPARE(checked("mnuLingue"), "Beta");
         QCOMPARE(action("mnuFile")->text() + start()->text(), "Beta 1Beta 6");
         QCOMPARE(banner()->text(), "File:  " + name);
