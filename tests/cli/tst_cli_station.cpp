@@ -53,6 +53,10 @@ const std::vector<Continuous> kContinuous{
      "start|until programmed 1, failed 0|unlink|until waiting for a device|link|until programmed "
      "2, failed 0|probes 1",
      2, 2, 0},
+    // Two ports, COM78 with nothing behind it: every line names its port.
+    {"two ports: each line labelled",
+     "start 78|until COM78: waiting for a device on COM78|until COM77: waiting for the device", 1,
+     1, 0},
     // A device that stops answering has been taken away, though its port stays.
     {"device falls silent: waiting again",
      "start|until programmed 1, failed 0|until waiting for a device on COM77", 1, 1, 0,
@@ -170,9 +174,11 @@ private slots:
         qsizetype seen = 0; // what an "until" already matched stays behind
         for (const QString &step : steps.split('|')) {
             const QString arg = step.section(' ', 1);
-            if (step == "start") {
-                station.start(test::cli(),
-                              {"program", image(), "--continuous", "--json", "-p", "77"});
+            if (step.startsWith("start")) { // the ports after the first
+                station.start(
+                    test::cli(),
+                    QStringList{"program", image(), "--continuous", "--json", "-p", "77"} +
+                        (arg.isEmpty() ? QStringList{} : QStringList{"-p", arg}));
             } else if (step == "unlink") {
                 QVERIFY(QFile::remove(alias));
             } else if (step == "link") {

@@ -86,8 +86,9 @@ private slots:
         // Captions in the chosen language before the window is first shown.
         QCOMPARE(action("mnuFile")->text() + action("mnuLingue")->text() + start()->text(),
                  language + " 1" + language + " 4" + language + " 6");
-        // No file: the banner hidden with its bare prefix, Start off; the lamps out.
+        // No file: the banner hidden with its bare prefix, Start off, the bar empty; lamps out.
         QVERIFY(banner()->isHidden() && !start()->isEnabled() && m_events.isEmpty());
+        QCOMPARE(m_window->findChild<QProgressBar *>("ProgressBar1")->value(), 0);
         QCOMPARE(lampTags(*m_window->lamps()), 123);
         QCOMPARE(iniText(), content.isEmpty() ? settingsText(1, QString()) : content);
         // COM1 is opened last: its failure is the one box, and start-up still completes.
