@@ -156,6 +156,21 @@ private slots:
         QVERIFY2(off.manhattanLength() <= 4, qPrintable(QString::number(off.manhattanLength())));
         const QString version = versionText(kVersionMajor, kVersionMinor, kVersionRevision);
         QCOMPARE(first->versionLabel()->text(), version);
+        // The drawn chip, probed where each part covers whole pixels: a pin on either side,
+        // the body, its mark, the arrow, the three message lines, the white ground.
+        const QImage chip = first->findChild<QLabel *>("Picture1")->pixmap().toImage();
+        const QRgb pin = qRgb(128, 128, 128), body = qRgb(40, 40, 48), text = qRgb(255, 200, 0);
+        for (const auto &[x, y, rgb] :
+             QList<std::tuple<int, int, QRgb>>{{15, 17, pin},
+                                               {49, 45, pin},
+                                               {32, 50, body},
+                                               {24, 18, qRgb(192, 255, 255)},
+                                               {32, 7, qRgb(0, 160, 0)},
+                                               {39, 29, text},
+                                               {35, 36, text},
+                                               {37, 42, text},
+                                               {2, 60, qRgb(255, 255, 255)}})
+            QVERIFY2(chip.pixel(x, y) == rgb, qPrintable(QString("%1,%2").arg(x).arg(y)));
         // A second click while open: the same box, its texts unchanged.
         first->versionLabel()->setText(QStringLiteral("marked"));
         action("mnuAbo")->trigger();
