@@ -232,12 +232,11 @@ private slots:
             connect(&closer, &QTimer::timeout, [&] {
                 QWidget *w = QApplication::activeModalWidget();
                 auto *d = qobject_cast<QFileDialog *>(w);
-                if (!d && qobject_cast<QDialog *>(w)) // Qt's own "File not found" box
-                    return static_cast<QDialog *>(w)->reject();
-                if (!d)
+                if (!d || !seen.isEmpty()) { // Qt's "File not found" box, or the dialog after it
+                    if (auto *open = qobject_cast<QDialog *>(w))
+                        open->reject();
                     return;
-                if (!seen.isEmpty())
-                    return d->reject();
+                }
                 seen << d->nameFilters() << QString::number(d->fileMode());
                 d->setDirectory(dir.path());
                 if (typed.isEmpty())

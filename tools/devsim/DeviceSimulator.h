@@ -34,8 +34,8 @@ struct SimOptions {
     int staleBytes = 0;                         // junk bytes sent right after every answer
     int hangUpAfter = -1;                       // close the line after N requests (-1: never)
     int corruptAt = -1;     // the byte written at this address is stored inverted (-1: none)
-    bool listenSpin = true; // a paced line spins for the host's next request after an answer
     int corruptCount = 1;   // ... and so are the bytes after it, this many in all
+    bool listenSpin = true; // a paced line spins for the host's next request after an answer
     std::chrono::milliseconds interByteGap{50}; // a partial frame older than this is dropped
     std::size_t logFrames = 0;                  // requests kept for requestLog() (0: none)
 };
